@@ -1,0 +1,310 @@
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "appinfo.h"
+#include "settingsstore.h"
+
+#include <QAction>
+#include <QBoxLayout>
+#include <QDebug>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QSplitter>
+
+#include <algorithm>
+
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWindow)
+{
+    ui->setupUi(this);
+    loadSaveSettings(true);
+    createActions();
+    setupWindow();
+    connectWorker();
+}
+
+MainWindow::~MainWindow()
+{
+    // A job still running would go on writing to widgets that are about to go.
+    worker.stopJob();
+    worker.clearTempDir();
+    loadSaveSettings(false);
+    delete ui;
+}
+
+void MainWindow::loadSaveSettings(bool load)
+{
+    const auto param = openSettingsGroup(QStringLiteral("Param"));
+    if (load) {
+        const bool bigImg = param->value(QStringLiteral("ShowBigImg"), 0).toInt() == 1;
+        ui->checkBox_ShowBigImg->setCheckState(bigImg ? Qt::Checked : Qt::Unchecked);
+        const bool confirm = param->value(QStringLiteral("Confirm"), 1).toInt() == 1;
+        ui->checkBox_Confirm->setCheckState(confirm ? Qt::Checked : Qt::Unchecked);
+    } else {
+        param->setValue(QStringLiteral("ShowBigImg"),
+                        ui->checkBox_ShowBigImg->checkState() == Qt::Checked ? 1 : 0);
+        param->setValue(QStringLiteral("Confirm"),
+                        ui->checkBox_Confirm->checkState() == Qt::Checked ? 1 : 0);
+    }
+}
+
+void MainWindow::createActions()
+{
+    const auto addShortcut = [this](const QKeySequence& keys, void (MainWindow::*slot)()) {
+        auto* action = new QAction(this);
+        action->setShortcut(keys);
+        addAction(action);
+        connect(action, &QAction::triggered, this, slot);
+    };
+    addShortcut(QKeySequence(Qt::CTRL + Qt::Key_V), &MainWindow::on_pushButton_MoveTo_clicked);
+    addShortcut(QKeySequence(Qt::CTRL + Qt::Key_X), &MainWindow::on_pushButton_Del_clicked);
+    addShortcut(QKeySequence(Qt::Key_Space), &MainWindow::on_pressSpaceBar);
+}
+
+void MainWindow::setupWindow()
+{
+    showMaximized();
+
+    worker.initTableColumns(ui->tableWidget_Var, 0);
+    ui->tableWidget_Var->horizontalHeader()->setSortIndicatorShown(true);
+    std::fill(std::begin(sortState), std::end(sortState), 0);
+    worker.initTableColumns(ui->tableWidget_Depend, 1);
+
+    QListWidget* contents = ui->listWidget_InVar;
+    contents->setViewMode(QListView::IconMode);
+    contents->setIconSize(QSize(256, 256));
+    contents->setSpacing(2);
+    contents->setResizeMode(QListView::Adjust);
+    contents->setMovement(QListView::Static);
+    contents->setWordWrap(true);
+
+    varHistory.init(this, ui->comboBox_GamePath, QStringLiteral("Var"));
+    destHistory.init(this, ui->comboBox_DestPath, QStringLiteral("Dest"));
+
+    ui->progressBar->setRange(0, 99);
+    ui->progressBar->setValue(99);
+
+    topRow = new QHBoxLayout;
+    topRow->addWidget(ui->label_3);
+    ui->comboBox_GamePath->setMinimumWidth(350);
+    ui->comboBox_GamePath->setMaximumWidth(500);
+    topRow->addWidget(ui->comboBox_GamePath);
+    ui->pushButton_BrowsePath->setFixedWidth(30);
+    topRow->addWidget(ui->pushButton_BrowsePath);
+    topRow->addWidget(ui->pushButton_ListVar);
+    topRow->addStretch(3);
+    ui->lineEdit_FileFullPath->setMinimumWidth(500);
+    ui->lineEdit_FileFullPath->setMaximumWidth(800);
+    topRow->addWidget(ui->lineEdit_FileFullPath);
+    ui->pushButton_FileLocation->setMinimumWidth(100);
+    topRow->addWidget(ui->pushButton_FileLocation);
+    topRow->addStretch(3);
+    ui->pushButton_MoveTo->setStyleSheet(
+        QStringLiteral("color: rgb(255,255,255);background-color: rgb(0,180,0)"));
+    topRow->addWidget(ui->pushButton_MoveTo);
+    ui->comboBox_DestPath->setMinimumWidth(300);
+    ui->comboBox_DestPath->setMaximumWidth(500);
+    topRow->addWidget(ui->comboBox_DestPath);
+    ui->pushButton_BrowseDestDir->setFixedWidth(30);
+    topRow->addWidget(ui->pushButton_BrowseDestDir);
+    topRow->addStretch(3);
+    ui->pushButton_Del->setStyleSheet(
+        QStringLiteral("color: rgb(255,255,255);background-color: rgb(180,0,0)"));
+    ui->pushButton_Del->setMinimumWidth(120);
+    topRow->addWidget(ui->pushButton_Del);
+
+    mainLayout = new QVBoxLayout;
+    mainLayout->addLayout(topRow);
+
+    auto* outer = new QSplitter(Qt::Horizontal);
+    auto* inner = new QSplitter(Qt::Vertical, outer);
+    inner->setOpaqueResize(false);
+    inner->addWidget(ui->tableWidget_Var);
+    inner->addWidget(ui->tableWidget_Depend);
+    outer->addWidget(ui->listWidget_InVar);
+    mainLayout->addWidget(outer);
+
+    bottomRow = new QHBoxLayout;
+    bottomRow->addWidget(ui->label_2);
+    bottomRow->addWidget(ui->checkBox_ShowBigImg);
+    bottomRow->addWidget(ui->checkBox_Confirm);
+    bottomRow->addStretch(3);
+    ui->label_Link->setText(QStringLiteral("<a href=\"" QUILLMARK_SITE "\">Quillmark MainSite</a>"));
+    ui->label_Link->setOpenExternalLinks(true);
+    bottomRow->addWidget(ui->label_Link);
+    bottomRow->addStretch(3);
+    ui->progressBar->setMinimumWidth(300);
+    ui->progressBar->setMaximumWidth(500);
+    bottomRow->addWidget(ui->progressBar);
+    bottomRow->addStretch(3);
+    bottomRow->addWidget(ui->pushButton_Help);
+    mainLayout->addLayout(bottomRow);
+
+    ui->centralWidget->setLayout(mainLayout);
+
+    ui->tableWidget_Var->setMinimumWidth(800);
+    inner->setStretchFactor(0, 8);
+    inner->setStretchFactor(1, 2);
+
+    setWindowTitle(QStringLiteral("Quillmark V1.1 (by Morrowquay - " QUILLMARK_SITE ")"));
+}
+
+void MainWindow::connectWorker()
+{
+    connect(&worker, &threadMan::fillTable, this, &MainWindow::on_fillTable);
+    connect(&worker, &threadMan::setProg, this, &MainWindow::on_setProg);
+    connect(&worker, &threadMan::fileTableItemColor, this, &MainWindow::on_fileTableItemColor);
+    connect(&worker, &threadMan::initTableSort, this, &MainWindow::on_initTableSort);
+    QHeaderView* header = ui->tableWidget_Var->horizontalHeader();
+    connect(header, &QHeaderView::sectionClicked, this, &MainWindow::on_varTableHeaderClicked);
+    // A header press selects nothing by itself; the click decides what happens.
+    disconnect(header, &QHeaderView::sectionPressed, ui->tableWidget_Var,
+               &QTableWidget::selectColumn);
+}
+
+void MainWindow::on_pushButton_BrowsePath_clicked()
+{
+    varHistory.browse();
+}
+
+void MainWindow::on_pushButton_ListVar_clicked()
+{
+    const QString folder = varHistory.currentPath();
+    if (folder.isEmpty()) {
+        QMessageBox::information(this, QStringLiteral("Prompt"),
+                                 QStringLiteral("Must Select Path First!"), QMessageBox::Ok);
+        return;
+    }
+    if (worker.isRunning()) {
+        return;
+    }
+    worker.mode = 0;
+    worker.path = folder;
+    worker.table = ui->tableWidget_Var;
+    worker.startJob();
+}
+
+void MainWindow::on_tableWidget_Var_itemSelectionChanged()
+{
+    const QList<QTableWidgetItem*> selected = ui->tableWidget_Var->selectedItems();
+    if (selected.isEmpty()) {
+        return;
+    }
+    worker.stopJob();
+    const int index = selected.first()->data(Qt::UserRole).toInt();
+    ui->lineEdit_FileFullPath->setText(worker.filePathAt(index));
+    worker.mode = 1;
+    worker.row = index;
+    worker.table = ui->tableWidget_Depend;
+    worker.list = ui->listWidget_InVar;
+    worker.showBigImg = ui->checkBox_ShowBigImg->checkState() == Qt::Checked;
+    worker.startJob();
+}
+
+void MainWindow::on_pushButton_FileLocation_clicked() {}
+
+void MainWindow::on_fillTable(int tableIndex, int row, int column, QTableWidgetItem* item)
+{
+    QTableWidget* target = tableIndex == 0   ? ui->tableWidget_Var
+                           : tableIndex == 1 ? ui->tableWidget_Depend
+                                             : nullptr;
+    if (target == nullptr || row < 0 || row >= target->rowCount() || column < 0 ||
+        column >= target->columnCount()) {
+        delete item;
+        return;
+    }
+    target->setItem(row, column, item);
+}
+
+void MainWindow::on_setProg(int pos1, int pos2)
+{
+    if (pos2 != 0) {
+        ui->progressBar->setRange(pos1, pos2);
+    }
+    ui->progressBar->setValue(pos1);
+}
+
+void MainWindow::on_checkBox_ShowBigImg_stateChanged(int arg1)
+{
+    Q_UNUSED(arg1)
+    on_tableWidget_Var_itemSelectionChanged();
+}
+
+void MainWindow::on_tableWidget_Var_itemDoubleClicked(QTableWidgetItem* item)
+{
+    Q_UNUSED(item)
+}
+
+void MainWindow::on_pushButton_Help_clicked() {}
+
+void MainWindow::on_pushButton_Del_clicked() {}
+
+void MainWindow::on_pushButton_BrowseDestDir_clicked()
+{
+    destHistory.browse();
+}
+
+void MainWindow::on_pushButton_MoveTo_clicked() {}
+
+void MainWindow::on_fileTableItemColor(int row, QColor color)
+{
+    QTableWidget* table = ui->tableWidget_Var;
+    if (QTableWidgetItem* check = table->item(row, 0)) {
+        check->setCheckState(Qt::Unchecked);
+    }
+    for (int column = 0; column < 6; ++column) {
+        if (QTableWidgetItem* cell = table->item(row, column)) {
+            cell->setBackground(color);
+        }
+    }
+}
+
+void MainWindow::on_comboBox_GamePath_currentIndexChanged(int index)
+{
+    varHistory.onCurrentIndexChanged(index);
+}
+
+void MainWindow::on_comboBox_DestPath_currentIndexChanged(int index)
+{
+    destHistory.onCurrentIndexChanged(index);
+}
+
+void MainWindow::on_pressSpaceBar() {}
+
+void MainWindow::on_varTableHeaderClicked(int nCol)
+{
+    qDebug() << "click header: " << nCol;
+    if (nCol == 0) {
+        ui->tableWidget_Var->selectColumn(0);
+        return;
+    }
+    if (nCol < 0 || nCol >= 6) {
+        return;
+    }
+    sortState[nCol] = sortState[nCol] == 1 ? -1 : 1;
+    ui->tableWidget_Var->sortItems(nCol,
+                                   sortState[nCol] == 1 ? Qt::AscendingOrder : Qt::DescendingOrder);
+    updateSortIndicator(nCol);
+}
+
+void MainWindow::updateSortIndicator(int column)
+{
+    ui->tableWidget_Var->horizontalHeader()->setSortIndicator(
+        column, sortState[column] == 1 ? Qt::AscendingOrder : Qt::DescendingOrder);
+    for (int i = 0; i < 6; ++i) {
+        if (i != column) {
+            sortState[i] = 0;
+        }
+    }
+}
+
+void MainWindow::on_initTableSort()
+{
+    sortState[1] = 1;
+    updateSortIndicator(1);
+}
+
+bool MainWindow::getTargetItems(QList<QTableWidgetItem*>& items)
+{
+    Q_UNUSED(items)
+    return false;
+}

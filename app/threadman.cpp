@@ -1,0 +1,259 @@
+#include "threadman.h"
+
+#include "hvarlistitem.h"
+#include "varfile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QStandardPaths>
+#include <QTableWidget>
+#include <QTableWidgetItem>
+
+namespace {
+
+// Beside the program when it may write there, else in the user's cache.
+QString scratchDirectory()
+{
+    const QString appDir = QCoreApplication::applicationDirPath();
+    if (QFileInfo(appDir).isWritable()) {
+        return appDir + QStringLiteral("/~tmp2");
+    }
+    return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) +
+           QStringLiteral("/~tmp2");
+}
+
+} // namespace
+
+threadMan::threadMan() : tempDir(scratchDirectory())
+{
+    qRegisterMetaType<QTableWidgetItem*>("QTableWidgetItem*");
+    if (!QDir(tempDir).exists()) {
+        QDir().mkpath(tempDir);
+    }
+}
+
+threadMan::~threadMan()
+{
+    stopJob();
+    clearFiles();
+}
+
+void threadMan::startJob()
+{
+    if (isRunning()) {
+        return;
+    }
+    // Raised here rather than in run(), so that a stop asked for before the new
+    // thread reaches its first step is not lost.
+    busy = true;
+    start(QThread::InheritPriority);
+}
+
+void threadMan::stopJob()
+{
+    if (isRunning()) {
+        busy = false;
+        wait();
+    }
+}
+
+void threadMan::run()
+{
+    switch (mode) {
+    case 0:
+        listVarFiles(QString(path));
+        break;
+    case 1:
+        inspectRow(row);
+        break;
+    default:
+        break;
+    }
+    busy = false;
+}
+
+void threadMan::clearTempDir()
+{
+    QDir dir(tempDir);
+    if (!dir.exists()) {
+        return;
+    }
+    const QFileInfoList entries = dir.entryInfoList(QDir::Files | QDir::NoDotAndDotDot);
+    for (const QFileInfo& entry : entries) {
+        if (!entry.isDir()) {
+            QFile::remove(entry.filePath());
+        }
+    }
+}
+
+void threadMan::initTableColumns(QTableWidget* target, int kind)
+{
+    target->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    QStringList labels;
+    QList<int> widths;
+    if (kind == 0) {
+        labels = QStringList{QStringLiteral(" "),  QStringLiteral("FileName"),
+                             QStringLiteral("Name"), QStringLiteral("MB"),
+                             QStringLiteral("Time"), QStringLiteral("Path")};
+        widths = {15, 240, 180, 60, 130, 220};
+    } else if (kind == 1) {
+        labels = QStringList{QStringLiteral("Dependence Name"), QStringLiteral("Exist"),
+                             QStringLiteral("LicenseType")};
+        widths = {320, 50, 120};
+    } else {
+        return;
+    }
+    target->setColumnCount(labels.size());
+    target->setHorizontalHeaderLabels(labels);
+    for (int column = 0; column < widths.size(); ++column) {
+        target->setColumnWidth(column, widths.at(column));
+    }
+}
+
+QString threadMan::filePathAt(int index) const
+{
+    // A stale index (a selection made while a new listing runs) finds nothing.
+    if (busy && mode == 0) {
+        return QString();
+    }
+    if (index < 0 || index >= files.size()) {
+        return QString();
+    }
+    return files.at(index)->getFullPath();
+}
+
+void threadMan::clearFiles()
+{
+    qDeleteAll(files);
+    files.clear();
+}
+
+void threadMan::setTableRowCount(int count)
+{
+    // Widgets belong to the GUI thread; a queued call keeps the order of the
+    // signals that follow it.
+    QTableWidget* target = table;
+    QMetaObject::invokeMethod(
+        target, [target, count] { target->setRowCount(count); }, Qt::QueuedConnection);
+}
+
+void threadMan::listVarFiles(const QString& folder)
+{
+    if (folder.isEmpty()) {
+        return;
+    }
+    clearFiles();
+    setTableRowCount(0);
+    scanDir(folder);
+    fillVarTable();
+}
+
+void threadMan::scanDir(const QString& folder)
+{
+    QDir dir(folder);
+    if (!dir.exists()) {
+        return;
+    }
+    const QFileInfoList entries = dir.entryInfoList(
+        QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot, QDir::Name | QDir::DirsFirst);
+    for (const QFileInfo& entry : entries) {
+        if (!busy) {
+            return;
+        }
+        if (entry.isDir()) {
+            scanDir(entry.filePath());
+        } else if (entry.suffix() == QLatin1String("var")) {
+            insertFile(new varFile(entry));
+        }
+    }
+}
+
+void threadMan::insertFile(varFile* file)
+{
+    for (int i = 0; i < files.size(); ++i) {
+        varFile* existing = files.at(i);
+        if (file->isSameFile(*existing)) {
+            existing->duplicate = true;
+            file->duplicate = true;
+        }
+        if (file->compareName(*existing) < 0) {
+            files.insert(i, file);
+            return;
+        }
+    }
+    files.append(file);
+}
+
+void threadMan::fillVarTable()
+{
+    const int n = files.size();
+    if (n == 0) {
+        return;
+    }
+    setTableRowCount(n);
+    const int r = path.length();
+    emit setProg(0, n - 1);
+    const QColor duplicateColor(255, 128, 128, 255);
+    for (int i = 0; i < n; ++i) {
+        if (!busy) {
+            return;
+        }
+        const varFile* f = files.at(i);
+        const QString fileName = f->getFileName();
+
+        auto* check = new QTableWidgetItem();
+        check->setData(Qt::UserRole, i);
+        check->setCheckState(Qt::Unchecked);
+        emit fillTable(0, i, 0, check);
+
+        auto* nameCell = new QTableWidgetItem(fileName);
+        nameCell->setData(Qt::UserRole, i);
+        if (f->duplicate) {
+            nameCell->setData(Qt::BackgroundRole, duplicateColor);
+        }
+        emit fillTable(0, i, 1, nameCell);
+
+        QString shortName = fileName;
+        const int lastDot = shortName.lastIndexOf(QLatin1Char('.'));
+        if (lastDot > 0) {
+            shortName = shortName.left(lastDot);
+        }
+        const int firstDot = shortName.indexOf(QLatin1Char('.'));
+        if (firstDot > 0) {
+            shortName = shortName.mid(firstDot + 1);
+        }
+        auto* shortCell = new QTableWidgetItem(shortName);
+        shortCell->setData(Qt::UserRole, i);
+        if (f->duplicate) {
+            shortCell->setData(Qt::BackgroundRole, duplicateColor);
+        }
+        emit fillTable(0, i, 2, shortCell);
+
+        const double mebibytes = double(f->getFileSize()) * 0.0009765625 * 0.0009765625;
+        auto* sizeCell = new HVarListItem(QString::asprintf("%.02lf", mebibytes));
+        sizeCell->setData(Qt::UserRole, i);
+        sizeCell->setTextAlignment(Qt::AlignRight);
+        emit fillTable(0, i, 3, sizeCell);
+
+        auto* timeCell = new HVarListItem(f->getTimeString());
+        timeCell->setData(Qt::UserRole, i);
+        timeCell->setTextAlignment(Qt::AlignRight);
+        emit fillTable(0, i, 4, timeCell);
+
+        const QString fullPath = f->getFullPath();
+        auto* folderCell =
+            new QTableWidgetItem(fullPath.mid(r, fullPath.length() - r - fileName.length()));
+        folderCell->setData(Qt::UserRole, i);
+        emit fillTable(0, i, 5, folderCell);
+
+        emit setProg(i, 0);
+    }
+    emit initTableSort();
+}
+
+void threadMan::inspectRow(int index)
+{
+    Q_UNUSED(index)
+}

@@ -1,0 +1,67 @@
+#ifndef THREADMAN_H
+#define THREADMAN_H
+
+#include <QColor>
+#include <QString>
+#include <QThread>
+#include <QVector>
+
+#include <atomic>
+
+class HZip;
+class QListWidget;
+class QTableWidget;
+class QTableWidgetItem;
+class varFile;
+
+/// The one worker thread: runs a folder listing (mode 0) or a package inspection
+/// (mode 1) and reports to the window only through its signals.
+class threadMan : public QThread
+{
+    Q_OBJECT
+public:
+    threadMan();
+    ~threadMan() override;
+
+    /// Starts the job described by the job fields; does nothing while a job runs.
+    void startJob();
+    /// Asks a running job to stop and waits until the thread has ended.
+    void stopJob();
+
+    void clearTempDir();
+    void initTableColumns(QTableWidget* target, int kind);
+    QString filePathAt(int index) const;
+
+    void listVarFiles(const QString& folder);
+    void scanDir(const QString& folder);
+    void fillVarTable();
+    void inspectRow(int index);
+
+    int mode = -1;
+    QString path;
+    int row = 0;
+    QTableWidget* table = nullptr;
+    QListWidget* list = nullptr;
+    // Raised while a job runs; cleared by the window to ask the job to stop.
+    std::atomic_bool busy{false};
+    bool showBigImg = false;
+    HZip* zip = nullptr;
+    QString tempDir;
+    QVector<varFile*> files;
+
+signals:
+    void fillTable(int table, int row, int column, QTableWidgetItem* item);
+    void setProg(int pos1, int pos2);
+    void fileTableItemColor(int row, QColor color);
+    void initTableSort();
+
+protected:
+    void run() override;
+
+private:
+    void clearFiles();
+    void insertFile(varFile* file);
+    void setTableRowCount(int count);
+};
+
+#endif // THREADMAN_H

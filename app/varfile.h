@@ -1,0 +1,37 @@
+#ifndef VARFILE_H
+#define VARFILE_H
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QObject>
+#include <QString>
+
+/// One package file found by the folder scan.
+class varFile : public QObject
+{
+    Q_OBJECT
+public:
+    explicit varFile(const QFileInfo& info);
+
+    QString getFullPath() const { return fullPath; }
+    QString getFileName() const { return fileName; }
+    QString getSuffix() const { return suffix; }
+    qint64 getFileSize() const { return fileSize; }
+    QString getTimeString() const;
+
+    int compareName(const varFile& other) const;
+    bool isSameFile(const varFile& other) const;
+    bool nameStartsWith(const QString& text) const;
+
+    // Set when another listed file has the same name (ignoring case) and size.
+    bool duplicate = false;
+
+private:
+    QString fullPath;
+    qint64 fileSize;
+    QString fileName;
+    QString suffix;
+    QDateTime modified;
+};
+
+#endif // VARFILE_H

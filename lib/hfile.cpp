@@ -1,0 +1,101 @@
+#include "hfile.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+
+namespace {
+
+bool isDotEntry(const QString& name)
+{
+    return name == QLatin1String(".") || name == QLatin1String("..");
+}
+
+bool searchBelow(const QString& folder, const QString& fileName, QString& foundPath,
+                 QSet<QString>& visited)
+{
+    // A link back to a parent folder would otherwise be walked for ever.
+    const QString real = QFileInfo(folder).canonicalFilePath();
+    if (real.isEmpty() || visited.contains(real)) {
+        return false;
+    }
+    visited.insert(real);
+
+    const QFileInfoList entries = QDir(folder).entryInfoList();
+    for (const QFileInfo& entry : entries) {
+        if (isDotEntry(entry.fileName())) {
+            continue;
+        }
+        if (entry.isDir() && searchBelow(entry.filePath(), fileName, foundPath, visited)) {
+            return true;
+        }
+        if (entry.fileName() == fileName) {
+            foundPath = entry.filePath();
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+HFile::HFile() = default;
+
+HFile::~HFile() = default;
+
+QString HFile::mkMutiDir(const QString& path)
+{
+    if (QDir(path).exists(path)) {
+        return path;
+    }
+    if (QDir::isRelativePath(path)) {
+        // No existing prefix to stop at: refuse rather than recurse for ever.
+        qDebug() << "mkMutiDir: not an absolute path:" << path;
+        return path;
+    }
+    const int slash = path.lastIndexOf(QLatin1Char('/'));
+    const QString parent = path.left(slash);
+    const QString leaf = path.mid(slash + 1);
+    const QString made = parent.isEmpty() ? QString() : mkMutiDir(parent);
+    if (!leaf.isEmpty()) {
+        QDir(made.isEmpty() ? QStringLiteral("/") : made).mkpath(leaf);
+    }
+    return made + QLatin1Char('/') + leaf;
+}
+
+bool HFile::searchFile(const QString& folder, const QString& fileName, QString& foundPath)
+{
+    QSet<QString> visited;
+    return searchBelow(folder, fileName, foundPath, visited);
+}
+
+bool HFile::copyFile(const QString& src, const QString& dst)
+{
+    qDebug() << src;
+    if (!QFile::exists(src) || QFileInfo::exists(dst) || QFileInfo(dst).isSymLink()) {
+        return false;
+    }
+    const int slash = dst.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0) {
+        qDebug() << "copyFile: destination has no folder:" << dst;
+        return false;
+    }
+    mkMutiDir(dst.left(slash));
+    return QFile::copy(src, dst);
+}
+
+bool HFile::copyPath(const QString& src, const QString& dst)
+{
+    const QString srcDir = src.left(src.lastIndexOf(QLatin1Char('/')));
+    const QString dstDir = dst.left(dst.lastIndexOf(QLatin1Char('/')));
+    const QFileInfoList entries = QDir(srcDir).entryInfoList();
+    for (const QFileInfo& entry : entries) {
+        if (isDotEntry(entry.fileName()) || entry.isDir()) {
+            continue;
+        }
+        copyFile(entry.filePath(), dstDir + QLatin1Char('/') + entry.fileName());
+    }
+    return true;
+}

@@ -1,0 +1,30 @@
+#ifndef TESTARCHIVE_H
+#define TESTARCHIVE_H
+
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+/// Builds real archives with the real 7-Zip program for the tests.
+namespace TestArchive {
+
+/// The 7-Zip program the tests use, found as the library finds it; empty when missing.
+QString sevenZip();
+
+/// Writes `members` (path inside the archive -> content) into a staging folder and
+/// packs them with `7z a` into `archivePath`. `extraArgs` go before the archive
+/// name (for example "-tzip", "-pSECRET"). Returns false when 7-Zip failed.
+bool create(const QString& archivePath, const QMap<QString, QByteArray>& members,
+            const QStringList& extraArgs = {QStringLiteral("-tzip")});
+
+/// A small JPEG picture of the given size in pixels.
+QByteArray jpeg(int width = 64, int height = 64);
+
+/// Bytes that fill `size` exactly: a JPEG padded at its end, so that a member has a
+/// chosen size and still decodes as a picture.
+QByteArray paddedJpeg(int size);
+
+} // namespace TestArchive
+
+#endif // TESTARCHIVE_H

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing Quillmark need,
+# when they are missing. Uses sudo when not run as root.
+set -euo pipefail
+
+required=(cmake make g++ pkg-config qtbase5-dev p7zip-full)
+# Newer 7-Zip where the distribution has it; p7zip's 7z serves otherwise.
+optional=(7zip)
+required+=("$@")
+
+installed() {
+    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
+}
+
+missing=()
+for package in "${required[@]}" "${optional[@]}"; do
+    installed "$package" || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=()
+[ "$(id -u)" -ne 0 ] && sudo=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+
+to_install=()
+for package in "${missing[@]}"; do
+    if [[ " ${optional[*]} " == *" $package "* ]] && ! apt-cache show "$package" >/dev/null 2>&1; then
+        continue
+    fi
+    to_install+=("$package")
+done
+[ ${#to_install[@]} -eq 0 ] || "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${to_install[@]}"
