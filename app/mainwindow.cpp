@@ -13,6 +13,16 @@
 
 #include <algorithm>
 
+namespace {
+
+// A minimum width that never cuts the widget's own text short.
+void atLeastWidth(QWidget* widget, int width)
+{
+    widget->setMinimumWidth(qMax(width, widget->sizeHint().width()));
+}
+
+} // namespace
+
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWindow)
 {
     ui->setupUi(this);
@@ -95,7 +105,7 @@ void MainWindow::setupWindow()
     ui->lineEdit_FileFullPath->setMinimumWidth(500);
     ui->lineEdit_FileFullPath->setMaximumWidth(800);
     topRow->addWidget(ui->lineEdit_FileFullPath);
-    ui->pushButton_FileLocation->setMinimumWidth(100);
+    atLeastWidth(ui->pushButton_FileLocation, 100);
     topRow->addWidget(ui->pushButton_FileLocation);
     topRow->addStretch(3);
     ui->pushButton_MoveTo->setStyleSheet(
@@ -109,7 +119,7 @@ void MainWindow::setupWindow()
     topRow->addStretch(3);
     ui->pushButton_Del->setStyleSheet(
         QStringLiteral("color: rgb(255,255,255);background-color: rgb(180,0,0)"));
-    ui->pushButton_Del->setMinimumWidth(120);
+    atLeastWidth(ui->pushButton_Del, 120);
     topRow->addWidget(ui->pushButton_Del);
 
     mainLayout = new QVBoxLayout;
@@ -157,8 +167,8 @@ void MainWindow::connectWorker()
     QHeaderView* header = ui->tableWidget_Var->horizontalHeader();
     connect(header, &QHeaderView::sectionClicked, this, &MainWindow::on_varTableHeaderClicked);
     // A header press selects nothing by itself; the click decides what happens.
-    disconnect(header, &QHeaderView::sectionPressed, ui->tableWidget_Var,
-               &QTableWidget::selectColumn);
+    // The table made that connection by name, so only a by-name disconnect finds it.
+    disconnect(header, SIGNAL(sectionPressed(int)), ui->tableWidget_Var, SLOT(selectColumn(int)));
 }
 
 void MainWindow::on_pushButton_BrowsePath_clicked()

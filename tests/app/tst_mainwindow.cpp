@@ -1,28 +1,297 @@
 #include "mainwindow.h"
+#include "messageboxcatcher.h"
+#include "settingsstore.h"
 
+#include <QAction>
+#include <QBoxLayout>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QSplitter>
 #include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTextDocumentFragment>
 #include <QtTest>
 
 class TestMainWindow : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
-    void packageTableHeaders();
+    void initTestCase();
+    void init();
+    void formWidgets_data();
+    void formWidgets();
+    void tableColumns_data();
+    void tableColumns();
+    void windowSetUp();
+    void layoutPlacesWidgets();
+    void headerPressSelectsNothing();
+    void shortcutsExist();
+    void optionsSurviveRestart();
+    void listWithoutFolderPrompts();
+    void closeWhileListing();
 };
 
-void TestMainWindow::packageTableHeaders()
+void TestMainWindow::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+}
+
+void TestMainWindow::init()
+{
+    QSettings(QSettings::NativeFormat, QSettings::UserScope, "Morrowquay", "Quillmark").clear();
+}
+
+void TestMainWindow::formWidgets_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("className");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("label") << "label" << "QLabel" << "Dependencies";
+    QTest::newRow("progressBar") << "progressBar" << "QProgressBar" << "";
+    QTest::newRow("listWidget_InVar") << "listWidget_InVar" << "QListWidget" << "";
+    QTest::newRow("tableWidget_Depend") << "tableWidget_Depend" << "QTableWidget" << "";
+    QTest::newRow("checkBox_ShowBigImg")
+        << "checkBox_ShowBigImg" << "QCheckBox" << "Show BigImage (LongTime!)";
+    QTest::newRow("checkBox_Confirm")
+        << "checkBox_Confirm" << "QCheckBox" << "Confirm before Delete or Move";
+    QTest::newRow("label_2") << "label_2" << "QLabel" << "Option:";
+    QTest::newRow("tableWidget_Var") << "tableWidget_Var" << "QTableWidget" << "";
+    QTest::newRow("label_3") << "label_3" << "QLabel" << "Var Path:";
+    QTest::newRow("pushButton_BrowsePath") << "pushButton_BrowsePath" << "QPushButton" << "...";
+    QTest::newRow("pushButton_ListVar") << "pushButton_ListVar" << "QPushButton" << "List";
+    QTest::newRow("lineEdit_FileFullPath") << "lineEdit_FileFullPath" << "QLineEdit" << "";
+    QTest::newRow("pushButton_FileLocation")
+        << "pushButton_FileLocation" << "QPushButton" << "File Location";
+    QTest::newRow("pushButton_MoveTo")
+        << "pushButton_MoveTo" << "QPushButton" << " Move To (Ctrl+V) ";
+    QTest::newRow("pushButton_BrowseDestDir")
+        << "pushButton_BrowseDestDir" << "QPushButton" << "...";
+    QTest::newRow("pushButton_Del")
+        << "pushButton_Del" << "QPushButton" << " Delete File (Ctrl+X) ";
+    QTest::newRow("pushButton_Help") << "pushButton_Help" << "QPushButton" << "Help...";
+    QTest::newRow("comboBox_GamePath") << "comboBox_GamePath" << "QComboBox" << "";
+    QTest::newRow("comboBox_DestPath") << "comboBox_DestPath" << "QComboBox" << "";
+    QTest::newRow("label_Link") << "label_Link" << "QLabel" << "Quillmark MainSite";
+}
+
+void TestMainWindow::formWidgets()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, className);
+    QFETCH(QString, text);
+    MainWindow window;
+    QWidget* widget = window.findChild<QWidget*>(name);
+    QVERIFY2(widget, qPrintable(name));
+    QCOMPARE(QString(widget->metaObject()->className()), className);
+    QVERIFY(widget->isAncestorOf(widget) || window.centralWidget()->isAncestorOf(widget));
+    QString shown;
+    if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+        shown = button->text();
+    } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+        shown = label->text().contains('<') ? QTextDocumentFragment::fromHtml(label->text()).toPlainText()
+                                            : label->text();
+    }
+    QCOMPARE(shown, text);
+}
+
+void TestMainWindow::tableColumns_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QStringList>("labels");
+    QTest::addColumn<QList<int>>("widths");
+    QTest::newRow("packages") << "tableWidget_Var"
+                              << QStringList{" ", "FileName", "Name", "MB", "Time", "Path"}
+                              << QList<int>{15, 240, 180, 60, 130, 220};
+    QTest::newRow("dependencies") << "tableWidget_Depend"
+                                  << QStringList{"Dependence Name", "Exist", "LicenseType"}
+                                  << QList<int>{320, 50, 120};
+}
+
+void TestMainWindow::tableColumns()
+{
+    QFETCH(QString, table);
+    QFETCH(QStringList, labels);
+    QFETCH(QList<int>, widths);
+    MainWindow window;
+    auto* widget = window.findChild<QTableWidget*>(table);
+    QCOMPARE(widget->columnCount(), labels.size());
+    QCOMPARE(widget->rowCount(), 0);
+    QCOMPARE(widget->editTriggers(), QAbstractItemView::NoEditTriggers);
+    for (int column = 0; column < labels.size(); ++column) {
+        QCOMPARE(widget->horizontalHeaderItem(column)->text(), labels.at(column));
+        // The header never makes a section narrower than its minimum.
+        QCOMPARE(widget->columnWidth(column),
+                 qMax(widths.at(column), widget->horizontalHeader()->minimumSectionSize()));
+    }
+}
+
+void TestMainWindow::windowSetUp()
 {
     MainWindow window;
-    auto* table = window.findChild<QTableWidget*>("tableWidget_Var");
-    QVERIFY(table);
-    QCOMPARE(table->columnCount(), 6);
-    QCOMPARE(table->horizontalHeaderItem(1)->text(), QString("FileName"));
-    QVERIFY(table->horizontalHeader()->isSortIndicatorShown());
+    QVERIFY(window.windowState() & Qt::WindowMaximized);
+    QCOMPARE(window.windowTitle(),
+             QString("Quillmark V1.1 (by Morrowquay - https://www.morrowquay.com/quillmark)"));
+    QVERIFY(window.findChild<QTableWidget*>("tableWidget_Var")
+                ->horizontalHeader()
+                ->isSortIndicatorShown());
+
     auto* progress = window.findChild<QProgressBar*>("progressBar");
+    QCOMPARE(progress->minimum(), 0);
+    QCOMPARE(progress->maximum(), 99);
     QCOMPARE(progress->value(), 99);
+
+    auto* contents = window.findChild<QListWidget*>("listWidget_InVar");
+    QCOMPARE(contents->viewMode(), QListView::IconMode);
+    QCOMPARE(contents->iconSize(), QSize(256, 256));
+    QCOMPARE(contents->spacing(), 2);
+    QCOMPARE(contents->resizeMode(), QListView::Adjust);
+    QCOMPARE(contents->movement(), QListView::Static);
+    QVERIFY(contents->wordWrap());
+    QVERIFY(contents->isSortingEnabled());
+
+    auto* link = window.findChild<QLabel*>("label_Link");
+    QVERIFY(link->openExternalLinks());
+    QVERIFY(link->text().contains("href=\"https://www.morrowquay.com/quillmark\""));
+    QVERIFY(window.findChild<QLineEdit*>("lineEdit_FileFullPath")->isReadOnly());
+    QCOMPARE(window.findChild<QPushButton*>("pushButton_MoveTo")->styleSheet(),
+             QString("color: rgb(255,255,255);background-color: rgb(0,180,0)"));
+    QCOMPARE(window.findChild<QPushButton*>("pushButton_Del")->styleSheet(),
+             QString("color: rgb(255,255,255);background-color: rgb(180,0,0)"));
+}
+
+void TestMainWindow::layoutPlacesWidgets()
+{
+    MainWindow window;
+    auto* mainLayout = qobject_cast<QVBoxLayout*>(window.centralWidget()->layout());
+    QVERIFY(mainLayout);
+    QCOMPARE(mainLayout->count(), 3);
+
+    auto* top = qobject_cast<QHBoxLayout*>(mainLayout->itemAt(0)->layout());
+    QVERIFY(top);
+    QCOMPARE(top->itemAt(0)->widget()->objectName(), QString("label_3"));
+    QCOMPARE(top->itemAt(top->count() - 1)->widget()->objectName(), QString("pushButton_Del"));
+    QCOMPARE(top->count(), 13);
+
+    auto* outer = qobject_cast<QSplitter*>(mainLayout->itemAt(1)->widget());
+    QVERIFY(outer);
+    QCOMPARE(outer->orientation(), Qt::Horizontal);
+    auto* inner = qobject_cast<QSplitter*>(outer->widget(0));
+    QVERIFY(inner);
+    QCOMPARE(inner->orientation(), Qt::Vertical);
+    QVERIFY(!inner->opaqueResize());
+    QCOMPARE(inner->widget(0)->objectName(), QString("tableWidget_Var"));
+    QCOMPARE(inner->widget(1)->objectName(), QString("tableWidget_Depend"));
+    QCOMPARE(outer->widget(1)->objectName(), QString("listWidget_InVar"));
+
+    auto* bottom = qobject_cast<QHBoxLayout*>(mainLayout->itemAt(2)->layout());
+    QVERIFY(bottom);
+    QCOMPARE(bottom->itemAt(0)->widget()->objectName(), QString("label_2"));
+    QCOMPARE(bottom->itemAt(bottom->count() - 1)->widget()->objectName(),
+             QString("pushButton_Help"));
+
+    QCOMPARE(window.findChild<QPushButton*>("pushButton_BrowsePath")->width(), 30);
+    QCOMPARE(window.findChild<QTableWidget*>("tableWidget_Var")->minimumWidth(), 800);
+    // The dependency label stays where the form put it, outside every layout.
+    QCOMPARE(window.findChild<QLabel*>("label")->geometry(), QRect(50, 250, 81, 16));
+}
+
+void TestMainWindow::headerPressSelectsNothing()
+{
+    MainWindow window;
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* table = window.findChild<QTableWidget*>("tableWidget_Var");
+    table->setRowCount(3);
+    for (int row = 0; row < 3; ++row) {
+        for (int column = 0; column < 6; ++column) {
+            table->setItem(row, column, new QTableWidgetItem(QString::number(row)));
+        }
+    }
+    QHeaderView* header = table->horizontalHeader();
+    const auto centreOf = [header](int section) {
+        return QPoint(header->sectionViewportPosition(section) + header->sectionSize(section) / 2,
+                      header->height() / 2);
+    };
+
+    QTest::mousePress(header->viewport(), Qt::LeftButton, {}, centreOf(5));
+    QVERIFY(table->selectedItems().isEmpty());
+    QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, centreOf(5));
+
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, centreOf(0));
+    const QList<QTableWidgetItem*> selected = table->selectedItems();
+    QCOMPARE(selected.size(), 3);
+    for (QTableWidgetItem* item : selected) {
+        QCOMPARE(item->column(), 0);
+    }
+}
+
+void TestMainWindow::shortcutsExist()
+{
+    MainWindow window;
+    QStringList keys;
+    for (QAction* action : window.actions()) {
+        keys << action->shortcut().toString(QKeySequence::PortableText);
+        QVERIFY(action->text().isEmpty());
+    }
+    QCOMPARE(keys, (QStringList{"Ctrl+V", "Ctrl+X", "Space"}));
+}
+
+void TestMainWindow::optionsSurviveRestart()
+{
+    {
+        MainWindow window;
+        QCOMPARE(window.findChild<QCheckBox*>("checkBox_ShowBigImg")->checkState(),
+                 Qt::Unchecked);
+        QCOMPARE(window.findChild<QCheckBox*>("checkBox_Confirm")->checkState(), Qt::Checked);
+        window.findChild<QCheckBox*>("checkBox_ShowBigImg")->setCheckState(Qt::Checked);
+        window.findChild<QCheckBox*>("checkBox_Confirm")->setCheckState(Qt::Unchecked);
+    }
+    const auto param = openSettingsGroup("Param");
+    QCOMPARE(param->value("ShowBigImg").toInt(), 1);
+    QCOMPARE(param->value("Confirm").toInt(), 0);
+    {
+        MainWindow window;
+        QCOMPARE(window.findChild<QCheckBox*>("checkBox_ShowBigImg")->checkState(), Qt::Checked);
+        QCOMPARE(window.findChild<QCheckBox*>("checkBox_Confirm")->checkState(), Qt::Unchecked);
+    }
+    // Only the value 1 counts as checked.
+    param->setValue("ShowBigImg", "yes");
+    param->setValue("Confirm", 2);
+    param->sync();
+    MainWindow window;
+    QCOMPARE(window.findChild<QCheckBox*>("checkBox_ShowBigImg")->checkState(), Qt::Unchecked);
+    QCOMPARE(window.findChild<QCheckBox*>("checkBox_Confirm")->checkState(), Qt::Unchecked);
+}
+
+void TestMainWindow::listWithoutFolderPrompts()
+{
+    MainWindow window;
+    MessageBoxCatcher catcher;
+    QTest::mouseClick(window.findChild<QPushButton*>("pushButton_ListVar"), Qt::LeftButton);
+    QCOMPARE(catcher.titles, QStringList{"Prompt"});
+    QCOMPARE(catcher.texts, QStringList{"Must Select Path First!"});
+    QCOMPARE(window.findChild<QProgressBar*>("progressBar")->value(), 99);
+}
+
+void TestMainWindow::closeWhileListing()
+{
+    QTemporaryDir packages;
+    for (int i = 0; i < 2000; ++i) {
+        const QString folder = packages.path() + QString("/f%1").arg(i % 40);
+        QDir().mkpath(folder);
+        QFile file(folder + QString("/Author.Pack%1.1.var").arg(i));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    openSettingsGroup("RecentVar")->setValue("Path1", packages.path());
+    auto* window = new MainWindow;
+    QTest::mouseClick(window->findChild<QPushButton*>("pushButton_ListVar"), Qt::LeftButton);
+    delete window; // must stop and wait for the listing, not crash
+    QCoreApplication::processEvents();
 }
 
 QTEST_MAIN(TestMainWindow)
