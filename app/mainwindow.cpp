@@ -2,14 +2,20 @@
 #include "ui_mainwindow.h"
 
 #include "appinfo.h"
+#include "filelocator.h"
 #include "settingsstore.h"
 
 #include <QAction>
 #include <QBoxLayout>
+#include <QCoreApplication>
 #include <QDebug>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QSplitter>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -210,7 +216,10 @@ void MainWindow::on_tableWidget_Var_itemSelectionChanged()
     worker.startJob();
 }
 
-void MainWindow::on_pushButton_FileLocation_clicked() {}
+void MainWindow::on_pushButton_FileLocation_clicked()
+{
+    showInFileManager(ui->lineEdit_FileFullPath->text());
+}
 
 void MainWindow::on_fillTable(int tableIndex, int row, int column, QTableWidgetItem* item)
 {
@@ -241,19 +250,77 @@ void MainWindow::on_checkBox_ShowBigImg_stateChanged(int arg1)
 
 void MainWindow::on_tableWidget_Var_itemDoubleClicked(QTableWidgetItem* item)
 {
-    Q_UNUSED(item)
+    if (item == nullptr || item->tableWidget() == nullptr || item->column() != 1) {
+        on_pushButton_FileLocation_clicked();
+        return;
+    }
+    const QString path = worker.filePathAt(item->data(Qt::UserRole).toInt());
+    if (!path.isEmpty()) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    }
 }
 
-void MainWindow::on_pushButton_Help_clicked() {}
+void MainWindow::on_pushButton_Help_clicked()
+{
+    QString text;
+    QFile file(QCoreApplication::applicationDirPath() + QStringLiteral("/help.txt"));
+    if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        const QByteArray content = file.readAll();
+        text = QString::fromUtf8(content.left(content.indexOf('\0')));
+    }
+    text +=
+        QStringLiteral("\r\n\r\n********\r\nQuillmark (v1.1.1.1)\r\n"
+                       "Copyright (C) 2026 Morrowquay. All rights reserved.\r\n" QUILLMARK_SITE);
+    QMessageBox::information(this, QStringLiteral("Help"), text, QMessageBox::Ok);
+}
 
-void MainWindow::on_pushButton_Del_clicked() {}
+void MainWindow::on_pushButton_Del_clicked()
+{
+    QList<QTableWidgetItem*> items;
+    if (!getTargetItems(items)) {
+        return;
+    }
+    if (ui->checkBox_Confirm->checkState() == Qt::Checked &&
+        QMessageBox::question(this, QStringLiteral("Delete Confirm"),
+                              QStringLiteral("Delete Selected File(s)! Confirm?"),
+                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+        return;
+    }
+    worker.moveOrDeleteItems(items, 0, QString());
+}
 
 void MainWindow::on_pushButton_BrowseDestDir_clicked()
 {
     destHistory.browse();
 }
 
-void MainWindow::on_pushButton_MoveTo_clicked() {}
+void MainWindow::on_pushButton_MoveTo_clicked()
+{
+    const QString dest = destHistory.currentPath();
+    if (dest.isEmpty()) {
+        QMessageBox::information(this, QStringLiteral("Move"),
+                                 QStringLiteral("Select Dest Path you want First!"),
+                                 QMessageBox::Ok);
+        return;
+    }
+    if (!QDir(dest).exists() && !QDir().mkpath(dest)) {
+        QMessageBox::information(this, QStringLiteral("Failed"),
+                                 QStringLiteral("Create Path ") + dest + QStringLiteral(" Failed!"),
+                                 QMessageBox::Ok);
+        return;
+    }
+    QList<QTableWidgetItem*> items;
+    if (!getTargetItems(items)) {
+        return;
+    }
+    if (ui->checkBox_Confirm->checkState() == Qt::Checked &&
+        QMessageBox::question(this, QStringLiteral("Move Confirm"),
+                              QStringLiteral("Move Selected File(s) to DestPath! Confirm?"),
+                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+        return;
+    }
+    worker.moveOrDeleteItems(items, 1, dest);
+}
 
 void MainWindow::on_fileTableItemColor(int row, QColor color)
 {
@@ -278,7 +345,19 @@ void MainWindow::on_comboBox_DestPath_currentIndexChanged(int index)
     destHistory.onCurrentIndexChanged(index);
 }
 
-void MainWindow::on_pressSpaceBar() {}
+void MainWindow::on_pressSpaceBar()
+{
+    QTableWidget* table = ui->tableWidget_Var;
+    const QList<QTableWidgetItem*> selected = table->selectedItems();
+    for (const QTableWidgetItem* item : selected) {
+        QTableWidgetItem* check = table->item(item->row(), 0);
+        if (check == nullptr) {
+            continue;
+        }
+        const int state = check->data(Qt::CheckStateRole).toInt();
+        check->setCheckState(state == 0 ? Qt::Checked : Qt::Unchecked);
+    }
+}
 
 void MainWindow::on_varTableHeaderClicked(int nCol)
 {
@@ -315,6 +394,30 @@ void MainWindow::on_initTableSort()
 
 bool MainWindow::getTargetItems(QList<QTableWidgetItem*>& items)
 {
-    Q_UNUSED(items)
-    return false;
+    // A listing replaces the rows and the records behind them: no targets meanwhile.
+    if (worker.isRunning() && worker.mode == 0) {
+        qDebug() << "no file actions while a listing runs";
+        return false;
+    }
+    // Rows of a listing that has just ended may still be on their way; the cells must
+    // match the records before any of them is taken.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+
+    QTableWidget* table = ui->tableWidget_Var;
+    if (table->rowCount() == 0) {
+        return false;
+    }
+    bool checked = false;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        QTableWidgetItem* check = table->item(row, 0);
+        if (check != nullptr && check->data(Qt::CheckStateRole).toInt() == 2) {
+            items.append(check);
+            checked = true;
+        }
+    }
+    if (checked) {
+        return true;
+    }
+    items = table->selectedItems();
+    return !items.isEmpty();
 }

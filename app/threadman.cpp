@@ -4,6 +4,7 @@
 #include "varfile.h"
 
 #include <QCoreApplication>
+#include <QDebug>
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -256,4 +257,30 @@ void threadMan::fillVarTable()
 void threadMan::inspectRow(int index)
 {
     Q_UNUSED(index)
+}
+
+bool threadMan::moveOrDeleteItems(QList<QTableWidgetItem*> items, int actionMode, QString destPath)
+{
+    const QColor color = actionMode != 0 ? QColor(100, 200, 100, 255) : QColor(128, 128, 128, 255);
+    bool result = false;
+    if (items.isEmpty()) {
+        return false;
+    }
+    if (isRunning() && mode == 0) {
+        qDebug() << "moveOrDeleteItems: refused while a listing runs";
+        return false;
+    }
+    for (QTableWidgetItem* item : items) {
+        bool valid = false;
+        const int index = item->data(Qt::UserRole).toInt(&valid);
+        if (!valid || index < 0 || index >= files.size()) {
+            qDebug() << "moveOrDeleteItems: no package at" << item->data(Qt::UserRole);
+            continue;
+        }
+        if (files.at(index)->moveOrDelete(actionMode, destPath)) {
+            emit fileTableItemColor(item->row(), color);
+            result = true;
+        }
+    }
+    return result;
 }

@@ -2,6 +2,7 @@
 #define THREADMAN_H
 
 #include <QColor>
+#include <QList>
 #include <QString>
 #include <QThread>
 #include <QVector>
@@ -36,6 +37,11 @@ public:
     void scanDir(const QString& folder);
     void fillVarTable();
     void inspectRow(int index);
+
+    /// Acts on the package of each item (mode 0 trash, 1 move into `destPath`) and
+    /// colours the row of each one dealt with; true when at least one was. Runs on
+    /// the GUI thread and refuses while a listing rebuilds `files`.
+    bool moveOrDeleteItems(QList<QTableWidgetItem*> items, int actionMode, QString destPath);
 
     int mode = -1;
     QString path;

@@ -1,5 +1,7 @@
 #include "varfile.h"
 
+#include "shellfileops.h"
+
 varFile::varFile(const QFileInfo& info)
     : fullPath(info.filePath()), fileSize(info.size()), fileName(info.fileName()),
       suffix(info.suffix()), modified(info.lastModified())
@@ -24,4 +26,19 @@ bool varFile::isSameFile(const varFile& other) const
 bool varFile::nameStartsWith(const QString& text) const
 {
     return fileName.startsWith(text, Qt::CaseInsensitive);
+}
+
+bool varFile::moveOrDelete(int mode, const QString& destPath) const
+{
+    if (mode != 0 && mode != 1) {
+        return false;
+    }
+    const auto act = [mode, &destPath](const QString& path) {
+        return mode == 0 ? deleteFileToTrash(path) : moveFileTo(path, destPath);
+    };
+    const QString companion = fullPath + QStringLiteral(".depend.txt");
+    if (QFileInfo::exists(companion)) {
+        act(companion);
+    }
+    return act(fullPath);
 }

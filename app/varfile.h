@@ -23,6 +23,11 @@ public:
     bool isSameFile(const varFile& other) const;
     bool nameStartsWith(const QString& text) const;
 
+    /// Mode 0 sends the package to the trash, mode 1 moves it into `destPath`; its
+    /// ".depend.txt" companion goes first when there is one. The result is that of
+    /// the package file alone; any other mode does nothing and fails.
+    bool moveOrDelete(int mode, const QString& destPath) const;
+
     // Set when another listed file has the same name (ignoring case) and size.
     bool duplicate = false;
 
