@@ -265,8 +265,8 @@ void MainWindow::on_pushButton_Help_clicked()
     QString text;
     QFile file(QCoreApplication::applicationDirPath() + QStringLiteral("/help.txt"));
     if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        const QByteArray content = file.readAll();
-        text = QString::fromUtf8(content.left(content.indexOf('\0')));
+        // Read as a C string: the text ends at the first zero byte.
+        text = QString::fromUtf8(file.readAll().constData());
     }
     text +=
         QStringLiteral("\r\n\r\n********\r\nQuillmark (v1.1.1.1)\r\n"
