@@ -11,7 +11,12 @@ void showInFileManager(const QString& path)
 {
     const QString command = QStringLiteral("explorer /select,") + QDir::toNativeSeparators(path);
     qDebug().noquote() << command;
+#if QT_VERSION >= QT_VERSION_CHECK(5, 15, 0)
+    const QStringList parts = QProcess::splitCommand(command);
+    QProcess::startDetached(parts.value(0), parts.mid(1));
+#else
     QProcess::startDetached(command);
+#endif
 }
 
 #else
