@@ -47,7 +47,7 @@ HFile::~HFile() = default;
 
 QString HFile::mkMutiDir(const QString& path)
 {
-    if (QDir(path).exists(path)) {
+    if (!path.isEmpty() && QDir(path).exists(path)) {
         return path;
     }
     if (QDir::isRelativePath(path)) {
@@ -74,15 +74,15 @@ bool HFile::searchFile(const QString& folder, const QString& fileName, QString& 
 bool HFile::copyFile(const QString& src, const QString& dst)
 {
     qDebug() << src;
-    if (!QFile::exists(src) || QFileInfo::exists(dst) || QFileInfo(dst).isSymLink()) {
+    // Only regular files: reading a pipe or a device would block or never end.
+    if (!QFileInfo(src).isFile() || QFileInfo::exists(dst) || QFileInfo(dst).isSymLink()) {
         return false;
     }
-    const int slash = dst.lastIndexOf(QLatin1Char('/'));
-    if (slash < 0) {
-        qDebug() << "copyFile: destination has no folder:" << dst;
+    if (QDir::isRelativePath(dst)) {
+        qDebug() << "copyFile: not an absolute path:" << dst;
         return false;
     }
-    mkMutiDir(dst.left(slash));
+    mkMutiDir(dst.left(dst.lastIndexOf(QLatin1Char('/'))));
     return QFile::copy(src, dst);
 }
 

@@ -24,7 +24,8 @@ public:
     /// directory itself. Directory links are entered once per real directory.
     static bool searchFile(const QString& folder, const QString& fileName, QString& foundPath);
 
-    /// Copies one file, never over an existing one, creating the destination's folders.
+    /// Copies one regular file, never over an existing one, creating the destination's
+    /// folders. A relative destination is refused.
     static bool copyFile(const QString& src, const QString& dst);
 
     /// Copies the plain files of the folder holding `src` into the folder holding `dst`,
