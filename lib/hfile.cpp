@@ -58,11 +58,14 @@ QString HFile::mkMutiDir(const QString& path)
     const int slash = path.lastIndexOf(QLatin1Char('/'));
     const QString parent = path.left(slash);
     const QString leaf = path.mid(slash + 1);
-    const QString made = parent.isEmpty() ? QString() : mkMutiDir(parent);
+    const QString made =
+        (parent.isEmpty() ? QString() : mkMutiDir(parent)) + QLatin1Char('/') + leaf;
     if (!leaf.isEmpty()) {
-        QDir(made.isEmpty() ? QStringLiteral("/") : made).mkpath(leaf);
+        // Created by its whole path: a leaf such as ":" alone would be taken for a
+        // resource path and made in the working folder.
+        QDir().mkpath(made);
     }
-    return made + QLatin1Char('/') + leaf;
+    return made;
 }
 
 bool HFile::searchFile(const QString& folder, const QString& fileName, QString& foundPath)

@@ -70,6 +70,11 @@ void TestHFile::mkMutiDirCreatesChain()
     const QString trailing = dir->path() + "/p/q/";
     QCOMPARE(HFile::mkMutiDir(trailing), trailing);
     QVERIFY(QFileInfo(dir->path() + "/p/q").isDir());
+
+    const QString colon = dir->path() + "/c/:/d";
+    QCOMPARE(HFile::mkMutiDir(colon), colon);
+    QVERIFY(QFileInfo(colon).isDir());
+    QVERIFY(!QFileInfo::exists(dir->path() + "/:"));
 }
 
 void TestHFile::mkMutiDirKeepsExistingPath()
