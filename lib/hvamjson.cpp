@@ -18,21 +18,20 @@ const QString addonPackages = QStringLiteral("AddonPackages");
 
 // Scene values are written by anyone: a value may only name something inside the game
 // root, so that neither its source nor its target leaves the root or the destination.
-bool isInsideRoot(const QString& relative)
+bool staysInside(const QString& relative)
 {
-    if (relative.isEmpty() || relative.contains(QLatin1Char('\\')) ||
-        relative.startsWith(QLatin1Char('/'))) {
-        return false;
-    }
+    bool inside = !relative.isEmpty() && !relative.contains(QLatin1Char('\\')) &&
+                  !relative.startsWith(QLatin1Char('/'));
     const QStringList segments = relative.split(QLatin1Char('/'));
     for (const QString& segment : segments) {
         const bool drive =
             segment.size() == 2 && segment.at(0).isLetter() && segment.at(1) == QLatin1Char(':');
-        if (segment == QLatin1String("..") || drive) {
-            return false;
-        }
+        inside = inside && segment != QLatin1String("..") && !drive;
     }
-    return true;
+    if (!inside) {
+        qDebug().noquote() << "Skipped:" << relative;
+    }
+    return inside;
 }
 
 bool isPlainFileName(const QString& name)
@@ -54,11 +53,9 @@ QString replaced(QString text, const QString& before, const QString& after)
 // Copies root/relative to destination/relative unless the relative path leads out.
 void copyRelative(const QString& root, const QString& destination, const QString& relative)
 {
-    if (!isInsideRoot(relative)) {
-        qDebug().noquote() << "Skipped:" << relative;
-        return;
+    if (staysInside(relative)) {
+        HFile::copyFile(joined(root, relative), joined(destination, relative));
     }
-    HFile::copyFile(joined(root, relative), joined(destination, relative));
 }
 
 void copyPackage(const QString& root, const QString& destination, const QString& package)
@@ -87,18 +84,20 @@ void copyResource(const QString& root, const QString& destination, const VamPath
     }
     if (path.key == QLatin1String("morphs")) {
         copyRelative(root, destination, value);
-        copyRelative(root, destination, replaced(value, ".vmi", ".vmb"));
+        copyRelative(root, destination,
+                     replaced(value, QStringLiteral(".vmi"), QStringLiteral(".vmb")));
     } else if (path.key == QLatin1String("clothing")) {
-        if (!isInsideRoot(value)) {
-            qDebug().noquote() << "Skipped:" << value;
-            return;
+        if (staysInside(value)) {
+            HFile::copyPath(joined(root, value), joined(destination, value));
         }
-        HFile::copyPath(joined(root, value), joined(destination, value));
     } else if (path.key == QLatin1String("hair")) {
         copyRelative(root, destination, value);
-        copyRelative(root, destination, replaced(value, ".vam", ".vaj"));
-        copyRelative(root, destination, replaced(value, ".vam", ".vab"));
-        copyRelative(root, destination, replaced(value, ".vam", ".jpg"));
+        copyRelative(root, destination,
+                     replaced(value, QStringLiteral(".vam"), QStringLiteral(".vaj")));
+        copyRelative(root, destination,
+                     replaced(value, QStringLiteral(".vam"), QStringLiteral(".vab")));
+        copyRelative(root, destination,
+                     replaced(value, QStringLiteral(".vam"), QStringLiteral(".jpg")));
     } else {
         copyRelative(root, destination, value);
     }
@@ -365,7 +364,9 @@ bool HVamJson::copyTo(const QString& destination, bool inSubFolder)
     // A scene straight in the game root has no relative folder.
     const QString scenePrefix = relativeDir.isEmpty() ? QString() : relativeDir + QLatin1Char('/');
     copyRelative(root, target, scenePrefix + sceneName);
-    copyRelative(root, target, scenePrefix + replaced(sceneName, ".json", ".jpg"));
+    copyRelative(root, target,
+                 scenePrefix +
+                     replaced(sceneName, QStringLiteral(".json"), QStringLiteral(".jpg")));
     emit sig_prog(1, 0);
 
     for (int i = 0; i < count; ++i) {
