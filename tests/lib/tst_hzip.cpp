@@ -1,0 +1,256 @@
+#include "hzip.h"
+#include "testarchive.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QString fileName(const QString& memberPath)
+{
+    return memberPath.mid(memberPath.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+QByteArray contentOf(const QString& memberPath)
+{
+    return memberPath.toUtf8() + QByteArray(100, 'x');
+}
+
+QStringList listedFiles(HZip& zip, const QString& archive)
+{
+    QVector<FILE_IN_VAR> list;
+    zip.PackFileList(archive);
+    zip.GetFileList(list, archive);
+    QStringList names;
+    for (const FILE_IN_VAR& record : list) {
+        names << record.filePath + QLatin1Char('|') + QString::number(record.size);
+    }
+    names.sort();
+    return names;
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestHZip : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void argumentLists();
+    void listAndExtract_data();
+    void listAndExtract();
+    void extractInto_data();
+    void extractInto();
+    void nothingToExtract_data();
+    void nothingToExtract();
+    void repeatedListing();
+    void withoutListing();
+    void sevenZipMissing();
+};
+
+void TestHZip::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    if (TestArchive::sevenZip().isEmpty()) {
+        QSKIP("7-Zip is not installed");
+    }
+}
+
+void TestHZip::argumentLists()
+{
+    QCOMPARE(HZip::listArguments(QStringLiteral("-a*.var")),
+             QStringList({"l", "-spd", "-p", "--", "-a*.var"}));
+    QCOMPARE(HZip::extractArguments(QStringLiteral("/p/a b.var"), QStringLiteral("-x?.jpg")),
+             QStringList({"e", "-y", "-spd", "-p", "--", "/p/a b.var", "-x?.jpg"}));
+}
+
+void TestHZip::listAndExtract_data()
+{
+    QTest::addColumn<QString>("archiveName");
+    QTest::addColumn<QString>("member");
+
+    QTest::newRow("plain") << QStringLiteral("pkg.var") << QStringLiteral("Custom/meta.json");
+    QTest::newRow("switch-like member") << QStringLiteral("pkg.var") << QStringLiteral("-y.jpg");
+    QTest::newRow("list-file-like member")
+        << QStringLiteral("pkg.var") << QStringLiteral("@list.jpg");
+    QTest::newRow("wildcard member") << QStringLiteral("pkg.var") << QStringLiteral("x*.jpg");
+    QTest::newRow("wildcard archive") << QStringLiteral("w*.var") << QStringLiteral("meta.json");
+    QTest::newRow("blanks and non-Latin") << QString::fromUtf8("Пакет с пробелом ü.var")
+                                          << QString::fromUtf8("Saves/日本 シーン/Звук файл.jpg");
+}
+
+void TestHZip::listAndExtract()
+{
+    QFETCH(QString, archiveName);
+    QFETCH(QString, member);
+
+    QTemporaryDir dir;
+    // Matches the archive's name read as a wildcard, and 7-Zip would list it first.
+    QVERIFY(TestArchive::create(dir.filePath("w decoy.var"), {{"decoy.jpg", "decoy"}}));
+    const QString archive = dir.filePath(archiveName);
+    QVERIFY(TestArchive::create(
+        archive, {{member, contentOf(member)}, {"xa.jpg", "other"}, {"Saves/a.json", "{}"}}));
+
+    HZip zip;
+    // "xa.jpg" matches the member's name read as a wildcard.
+    QStringList expected{"Saves/a.json|2", "xa.jpg|5",
+                         member + "|" + QString::number(contentOf(member).size())};
+    expected.sort();
+    QCOMPARE(listedFiles(zip, archive), expected);
+
+    const QString outDir = dir.filePath("out");
+    QString outFile;
+    zip.ExtractAFile(archive, member, outDir, outFile);
+    QCOMPARE(outFile, outDir + "/" + fileName(member));
+    QCOMPARE(readFile(outFile), contentOf(member));
+    QCOMPARE(QDir(outDir).entryList(QDir::Files), QStringList{fileName(member)});
+}
+
+void TestHZip::extractInto_data()
+{
+    QTest::addColumn<QString>("outDir");
+    QTest::addColumn<QString>("expectedDir");
+
+    QTest::newRow("empty: scratch folder")
+        << QString() << QCoreApplication::applicationDirPath() + "/~tmp";
+    QTest::newRow("missing folders") << QStringLiteral("new/sub") << QStringLiteral("new/sub");
+    QTest::newRow("wildcard in folder") << QStringLiteral("out*dir") << QStringLiteral("out*dir");
+    QTest::newRow("blank and non-Latin folder")
+        << QString::fromUtf8("вывод ü") << QString::fromUtf8("вывод ü");
+}
+
+void TestHZip::extractInto()
+{
+    QFETCH(QString, outDir);
+    QFETCH(QString, expectedDir);
+
+    // Archive and folders are given relative to the caller's working folder.
+    QTemporaryDir dir;
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    const auto restore = qScopeGuard([&] { QDir::setCurrent(previous); });
+    const QString member = QStringLiteral("Custom/thumb.jpg");
+    QVERIFY(TestArchive::create(QStringLiteral("pkg.var"), {{member, contentOf(member)}}));
+
+    HZip zip;
+    QString outFile;
+    zip.ExtractAFile(QStringLiteral("pkg.var"), member, outDir, outFile);
+    const auto remove = qScopeGuard([&] { QFile::remove(outFile); });
+    QCOMPARE(outFile, expectedDir + "/thumb.jpg");
+    QCOMPARE(readFile(outFile), contentOf(member));
+}
+
+void TestHZip::nothingToExtract_data()
+{
+    QTest::addColumn<QStringList>("createArgs");
+    QTest::addColumn<QString>("member");
+    QTest::addColumn<QStringList>("listed");
+
+    QTest::newRow("encrypted member") << QStringList{"-tzip", "-pSECRET"} << "secret.jpg"
+                                      << QStringList{"open.jpg|4", "secret.jpg|6"};
+    QTest::newRow("member not in archive")
+        << QStringList{"-tzip"} << "gone.jpg" << QStringList{"open.jpg|4", "secret.jpg|6"};
+    QTest::newRow("not an archive") << QStringList() << "secret.jpg" << QStringList();
+}
+
+void TestHZip::nothingToExtract()
+{
+    QFETCH(QStringList, createArgs);
+    QFETCH(QString, member);
+    QFETCH(QStringList, listed);
+
+    QTemporaryDir dir;
+    const QString archive = dir.filePath("pkg.var");
+    if (createArgs.isEmpty()) {
+        QFile file(archive);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("not an archive");
+    } else {
+        QVERIFY(TestArchive::create(archive, {{"secret.jpg", "secret"}, {"open.jpg", "open"}},
+                                    createArgs));
+    }
+
+    HZip zip;
+    QCOMPARE(listedFiles(zip, archive), listed);
+
+    // 7-Zip must give up at once rather than wait for a password until the time limit.
+    QElapsedTimer timer;
+    timer.start();
+    QString outFile;
+    zip.ExtractAFile(archive, member, dir.filePath("out"), outFile);
+    QVERIFY(timer.elapsed() < HZip::runLimitMs / 3);
+    QCOMPARE(outFile, dir.filePath("out/") + member);
+    QVERIFY(QFileInfo(outFile).size() == 0);
+}
+
+void TestHZip::repeatedListing()
+{
+    QTemporaryDir dir;
+    const QString archive = dir.filePath("pkg.var");
+    QVERIFY(TestArchive::create(archive, {{"a.jpg", "a"}, {"Custom/b.jpg", "b"}}));
+
+    HZip zip;
+    QVector<FILE_IN_VAR> list(1);
+    zip.PackFileList(archive);
+    zip.GetFileList(list, archive);
+    QCOMPARE(list.size(), 3);
+    zip.GetFileList(list, archive);
+    QCOMPARE(list.size(), 5);
+    zip.PackFileList(archive);
+    zip.GetFileList(list, QStringLiteral("other"));
+    QCOMPARE(list.size(), 7);
+    QCOMPARE(list.at(6).varPath, QStringLiteral("other"));
+    QCOMPARE(list.at(5).filePath, list.at(1).filePath);
+}
+
+void TestHZip::withoutListing()
+{
+    HZip zip;
+    QVector<FILE_IN_VAR> list(1);
+    zip.WaitFinished();
+    zip.on_ProcessResult();
+    zip.GetFileList(list, QStringLiteral("pkg.var"));
+    QCOMPARE(list.size(), 1);
+}
+
+void TestHZip::sevenZipMissing()
+{
+#ifdef Q_OS_WIN
+    QSKIP("7-Zip is found through the registry on Windows");
+#endif
+    QTemporaryDir dir;
+    const QString archive = dir.filePath("pkg.var");
+    QVERIFY(TestArchive::create(archive, {{"a.jpg", "a"}}));
+
+    const QByteArray previous = qgetenv("DOVETALK_7Z");
+    const QString missing = dir.filePath("no-such-7z");
+    qputenv("DOVETALK_7Z", missing.toUtf8());
+    const auto restore = qScopeGuard([&] {
+        if (previous.isEmpty()) {
+            qunsetenv("DOVETALK_7Z");
+        } else {
+            qputenv("DOVETALK_7Z", previous);
+        }
+    });
+
+    QTest::ignoreMessage(
+        QtDebugMsg, QRegularExpression("7-Zip not found.*" + QRegularExpression::escape(missing)));
+    HZip zip;
+    QCOMPARE(listedFiles(zip, archive), QStringList());
+    QString outFile;
+    zip.ExtractAFile(archive, QStringLiteral("a.jpg"), dir.filePath("out"), outFile);
+    QCOMPARE(outFile, dir.filePath("out/a.jpg"));
+    QVERIFY(!QFileInfo::exists(outFile));
+}
+
+QTEST_GUILESS_MAIN(TestHZip)
+#include "tst_hzip.moc"
