@@ -1,6 +1,11 @@
 #include "threadman.h"
 
+#include "contentkind.h"
+#include "contentpictures.h"
+#include "hvamjson.h"
 #include "hvarlistitem.h"
+#include "hzip.h"
+#include "memberindex.h"
 #include "varfile.h"
 
 #include <QCoreApplication>
@@ -8,9 +13,15 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QIcon>
+#include <QImage>
+#include <QListWidget>
+#include <QPixmap>
 #include <QStandardPaths>
 #include <QTableWidget>
 #include <QTableWidgetItem>
+
+#include <algorithm>
 
 namespace {
 
@@ -23,6 +34,25 @@ QString scratchDirectory()
     }
     return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) +
            QStringLiteral("/~tmp2");
+}
+
+// The text a package file name must begin with to satisfy a dependency: the whole
+// name, or for "Creator.Package.latest" any version, "Creator.Package.". Empty when
+// the name has no creator and package part to test.
+QString dependencyMatchKey(const QString& name)
+{
+    const int first = name.indexOf(QLatin1Char('.'));
+    if (first <= 0) {
+        return QString();
+    }
+    const int second = name.indexOf(QLatin1Char('.'), first + 1);
+    if (second < 0) {
+        return QString();
+    }
+    if (name.mid(second) == QLatin1String(".latest")) {
+        return name.left(second + 1);
+    }
+    return name;
 }
 
 } // namespace
@@ -256,7 +286,143 @@ void threadMan::fillVarTable()
 
 void threadMan::inspectRow(int index)
 {
-    Q_UNUSED(index)
+    zip = new HZip(nullptr);
+    if (index >= 0 && index < files.size()) {
+        const QString archivePath = files.at(index)->getFullPath();
+        checkDependencies(archivePath);
+        listVarContents(archivePath);
+    }
+    delete zip;
+    zip = nullptr;
+}
+
+void threadMan::checkDependencies(const QString& archivePath)
+{
+    qDebug() << archivePath;
+    // A package without a meta.json must not show the previous package's dependencies.
+    QFile::remove(tempDir + QStringLiteral("/meta.json"));
+    QString outFile;
+    zip->ExtractAFile(archivePath, QStringLiteral("meta.json"), tempDir, outFile);
+
+    HVamJson meta;
+    if (!meta.Load(outFile)) {
+        qDebug() << QStringLiteral("failed! error open file : ") + outFile;
+        setTableRowCount(0);
+        return;
+    }
+    setTableRowCount(0);
+    QStringList dependencies;
+    meta.getDependencies(dependencies);
+    const int n = dependencies.size() / 2;
+    setTableRowCount(n);
+    if (n < 1 || !busy) {
+        return;
+    }
+    for (int r = 0; r < n; ++r) {
+        const QString name = dependencies.at(2 * r);
+        emit fillTable(1, r, 0, new QTableWidgetItem(name));
+        const QString key = dependencyMatchKey(name);
+        if (!key.isEmpty() && hasPackageStartingWith(key)) {
+            auto* tick = new QTableWidgetItem(QStringLiteral("\u221A"));
+            tick->setTextAlignment(Qt::AlignCenter);
+            emit fillTable(1, r, 1, tick);
+        }
+        emit fillTable(1, r, 2, new QTableWidgetItem(dependencies.at(2 * r + 1)));
+        if (!busy) {
+            return;
+        }
+    }
+}
+
+bool threadMan::hasPackageStartingWith(const QString& key) const
+{
+    // files is ordered by name ignoring case, so every name that begins with key
+    // (ignoring case) follows the first name not ordered before key.
+    const auto first = std::lower_bound(
+        files.cbegin(), files.cend(), key, [](const varFile* file, const QString& text) {
+            return file->getFileName().compare(text, Qt::CaseInsensitive) < 0;
+        });
+    return first != files.cend() && (*first)->nameStartsWith(key);
+}
+
+void threadMan::clearContentList()
+{
+    QListWidget* target = list;
+    QMetaObject::invokeMethod(
+        target, [target] { target->clear(); }, Qt::QueuedConnection);
+}
+
+void threadMan::appendContentItem(const QImage& image, const QString& label)
+{
+    QListWidget* target = list;
+    QMetaObject::invokeMethod(
+        target,
+        [target, image, label] {
+            auto* item = new QListWidgetItem(QIcon(QPixmap::fromImage(image)), label);
+            item->setToolTip(label);
+            target->addItem(item);
+        },
+        Qt::QueuedConnection);
+}
+
+void threadMan::listVarContents(const QString& archivePath)
+{
+    QVector<FILE_IN_VAR> records;
+    zip->PackFileList(archivePath);
+    zip->GetFileList(records, archivePath);
+    const int n = records.size();
+    if (n < 1) {
+        // Not even the previous package's items may stay in view.
+        clearContentList();
+        return;
+    }
+    emit setProg(0, 2 * n - 1);
+    const QString iconDir = QCoreApplication::applicationDirPath() + QStringLiteral("/img");
+    clearContentList();
+
+    ContentPictures pictures(zip, archivePath, tempDir, iconDir);
+    if (extractInOneRun) {
+        pictures.extractAll(records, showBigImg, busy);
+    }
+    const MemberIndex byPath(records);
+
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int i = 0; i < n; ++i) {
+            emit setProg(pass * n + i, 0);
+            if (!busy) {
+                break;
+            }
+            FILE_IN_VAR& record = records[i];
+            if (pass == 1 && record.mark == 1) {
+                continue;
+            }
+            const QString& name = record.filePath;
+            if (name == QLatin1String("meta.json")) {
+                continue;
+            }
+            const ContentKind kind = ContentKind::of(name);
+            if (kind.type == ContentKind::Document && pass == 0) {
+                continue;
+            }
+            QImage picture;
+            if (kind.type == ContentKind::Picture && kind.fits(record.size, showBigImg)) {
+                picture = pictures.take(name);
+            } else {
+                picture = pictures.placeholder(kind.placeholder);
+            }
+            QString label = name;
+            if (kind.categorised) {
+                const int category = ContentKind::categoryOf(name);
+                if (category >= 0) {
+                    const QString base = name.left(name.lastIndexOf(QLatin1Char('.')) + 1);
+                    label = ContentKind::categoryLabel(category) + base;
+                    byPath.markCompanions(records, base, busy);
+                }
+            }
+            appendContentItem(picture, label);
+            record.mark = 1;
+        }
+    }
 }
 
 bool threadMan::moveOrDeleteItems(QList<QTableWidgetItem*> items, int actionMode, QString destPath)

@@ -10,6 +10,7 @@
 #include <atomic>
 
 class HZip;
+class QImage;
 class QListWidget;
 class QTableWidget;
 class QTableWidgetItem;
@@ -37,6 +38,8 @@ public:
     void scanDir(const QString& folder);
     void fillVarTable();
     void inspectRow(int index);
+    void checkDependencies(const QString& archivePath);
+    void listVarContents(const QString& archivePath);
 
     /// Acts on the package of each item (mode 0 trash, 1 move into `destPath`) and
     /// colours the row of each one dealt with; true when at least one was. Runs on
@@ -54,6 +57,9 @@ public:
     HZip* zip = nullptr;
     QString tempDir;
     QVector<varFile*> files;
+    // Pictures of an inspection come out of the archive in one 7-Zip run; off, each
+    // picture takes a run of its own (kept for comparing the two ways).
+    bool extractInOneRun = true;
 
 signals:
     void fillTable(int table, int row, int column, QTableWidgetItem* item);
@@ -68,6 +74,9 @@ private:
     void clearFiles();
     void insertFile(varFile* file);
     void setTableRowCount(int count);
+    bool hasPackageStartingWith(const QString& key) const;
+    void clearContentList();
+    void appendContentItem(const QImage& image, const QString& label);
 };
 
 #endif // THREADMAN_H
