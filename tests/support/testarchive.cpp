@@ -56,24 +56,34 @@ bool create(const QString& archivePath, const QMap<QString, QByteArray>& members
            zip.exitCode() == 0;
 }
 
-QByteArray jpeg(int width, int height)
+QByteArray picture(int width, int height, const char* format, const QColor& color)
 {
     QImage image(width, height, QImage::Format_RGB32);
-    image.fill(QColor(30, 120, 200));
+    image.fill(color);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPG", 80);
+    image.save(&buffer, format, 80);
     return bytes;
 }
 
-QByteArray paddedJpeg(int size)
+QByteArray jpeg(int width, int height)
 {
-    QByteArray bytes = jpeg();
+    return picture(width, height);
+}
+
+QByteArray paddedPicture(int size, const char* format)
+{
+    QByteArray bytes = picture(64, 64, format);
     if (bytes.size() < size) {
         bytes.append(QByteArray(size - bytes.size(), '\0'));
     }
     return bytes.left(size);
+}
+
+QByteArray paddedJpeg(int size)
+{
+    return paddedPicture(size);
 }
 
 } // namespace TestArchive

@@ -2,6 +2,7 @@
 #define TESTARCHIVE_H
 
 #include <QByteArray>
+#include <QColor>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -18,11 +19,14 @@ QString sevenZip();
 bool create(const QString& archivePath, const QMap<QString, QByteArray>& members,
             const QStringList& extraArgs = {QStringLiteral("-tzip")});
 
-/// A small JPEG picture of the given size in pixels.
+/// A small picture of the given size in pixels, filled with one colour.
+QByteArray picture(int width = 64, int height = 64, const char* format = "JPG",
+                   const QColor& color = QColor(200, 40, 40));
 QByteArray jpeg(int width = 64, int height = 64);
 
-/// Bytes that fill `size` exactly: a JPEG padded at its end, so that a member has a
-/// chosen size and still decodes as a picture.
+/// Bytes that fill `size` exactly: a picture padded at its end, so that a member has
+/// a chosen size and still decodes as a picture.
+QByteArray paddedPicture(int size, const char* format = "JPG");
 QByteArray paddedJpeg(int size);
 
 } // namespace TestArchive
