@@ -57,7 +57,9 @@ QString dependencyMatchKey(const QString& name)
 
 } // namespace
 
-threadMan::threadMan() : tempDir(scratchDirectory())
+threadMan::threadMan()
+    : tempDir(scratchDirectory()),
+      extractInOneRun(!qEnvironmentVariableIsSet("QUILLMARK_EXTRACT_EACH"))
 {
     qRegisterMetaType<QTableWidgetItem*>("QTableWidgetItem*");
     if (!QDir(tempDir).exists()) {

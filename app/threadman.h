@@ -57,9 +57,9 @@ public:
     HZip* zip = nullptr;
     QString tempDir;
     QVector<varFile*> files;
-    // Pictures of an inspection come out of the archive in one 7-Zip run; off, each
-    // picture takes a run of its own (kept for comparing the two ways).
-    bool extractInOneRun = true;
+    // Pictures of an inspection come out of the archive in one 7-Zip run; with
+    // QUILLMARK_EXTRACT_EACH set, each takes a run of its own (to compare the two ways).
+    bool extractInOneRun;
 
 signals:
     void fillTable(int table, int row, int column, QTableWidgetItem* item);

@@ -1,0 +1,170 @@
+// Times the content list of one large package, selected in the real window:
+// from the selection until the last item is in the list, the longest time the
+// GUI thread was blocked meanwhile, and the peak memory. Runs the inspection with
+// all pictures in one 7-Zip run, then with one run per picture.
+//   bench/inspection [pictures]      (default 300 pictures among 1,000 members)
+#include "benchsupport.h"
+#include "mainwindow.h"
+#include "settingsstore.h"
+#include "testarchive.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QTimer>
+
+namespace {
+
+QByteArray photo(int seed)
+{
+    QImage image(512, 512, QImage::Format_RGB32);
+    QRandomGenerator random(quint32(seed + 1));
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const int noise = int(random.bounded(40));
+            line[x] = qRgb((x + seed * 7) % 256, (y + noise) % 256, (x + y + noise) % 256);
+        }
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPG", 85);
+    return bytes;
+}
+
+// A package shaped like a large look pack: pictures of scenes, clothing, hair and
+// presets with the files they stand for, topped up with sounds to `total` members.
+QMap<QString, QByteArray> largePackage(int pictures, int total)
+{
+    QVector<QByteArray> photos;
+    for (int i = 0; i < 8; ++i) {
+        photos << photo(i);
+    }
+    QMap<QString, QByteArray> members{{"meta.json", "{\"dependencies\":{}}"}};
+    for (int i = 0; i < pictures; ++i) {
+        const QByteArray& jpg = photos.at(i % photos.size());
+        QString base;
+        QStringList companions;
+        switch (i % 4) {
+        case 0:
+            base = QString("Saves/scene/Scene%1.").arg(i);
+            companions = {"json"};
+            break;
+        case 1:
+            base = QString("Custom/Clothing/Female/Maker/Item%1/Item%1.").arg(i);
+            companions = {"vam", "vaj", "vab"};
+            break;
+        case 2:
+            base = QString("Custom/Hair/Female/Maker/Hair%1.").arg(i);
+            companions = {"vam", "vaj", "vab"};
+            break;
+        default:
+            base = QString("Custom/Atom/Person/Appearance/Preset_Look%1.").arg(i);
+            companions = {"vap"};
+            break;
+        }
+        members.insert(base + "jpg", jpg);
+        for (const QString& ext : companions) {
+            if (members.size() < total) {
+                members.insert(base + ext, "{}");
+            }
+        }
+    }
+    for (int i = 0; members.size() < total; ++i) {
+        members.insert(QString("Custom/Sounds/Sound%1.wav").arg(i), QByteArray(2000, 's'));
+    }
+    return members;
+}
+
+struct Run
+{
+    qint64 millis = 0;
+    qint64 longestBlockMillis = 0;
+    int items = 0;
+};
+
+Run inspectInWindow(const QString& folder, int expectedMembers)
+{
+    openSettingsGroup("RecentVar")->setValue("Path1", folder);
+    MainWindow window;
+    auto* packages = window.findChild<QTableWidget*>("tableWidget_Var");
+    auto* contents = window.findChild<QListWidget*>("listWidget_InVar");
+    auto* progress = window.findChild<QProgressBar*>("progressBar");
+    window.findChild<QPushButton*>("pushButton_ListVar")->click();
+    while (packages->item(0, 5) == nullptr) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+
+    Run run;
+    QElapsedTimer clock;
+    QElapsedTimer sinceTick;
+    QTimer ticker;
+    ticker.setInterval(5);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        run.longestBlockMillis = qMax(run.longestBlockMillis, sinceTick.restart());
+    });
+    clock.start();
+    sinceTick.start();
+    ticker.start();
+    packages->selectRow(0);
+    const int last = 2 * expectedMembers - 1;
+    while (progress->maximum() != last || progress->value() != last) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    // The list's items are queued before the last progress step.
+    QCoreApplication::processEvents();
+    run.millis = clock.elapsed();
+    run.items = contents->count();
+    return run;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QStandardPaths::setTestModeEnabled(true);
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type != QtDebugMsg) {
+            QTextStream(stderr) << text << "\n";
+        }
+    });
+    const int pictures = argc > 1 ? QString(argv[1]).toInt() : 300;
+    const int members = qMax(1000, pictures * 2);
+
+    QTemporaryDir dir;
+    const QString package = dir.path() + "/Bench.LookPack.1.var";
+    QTextStream out(stdout);
+    out << "making a package of " << members << " members with " << pictures
+        << " pictures of 512x512...\n";
+    out.flush();
+    if (!TestArchive::create(package, largePackage(pictures, members))) {
+        out << "7-Zip could not make the package\n";
+        return 1;
+    }
+    out << "package size: " << QFileInfo(package).size() / 1024 << " KiB\n";
+
+    for (const bool oneRun : {true, false}) {
+        if (oneRun) {
+            qunsetenv("QUILLMARK_EXTRACT_EACH");
+        } else {
+            qputenv("QUILLMARK_EXTRACT_EACH", "1");
+        }
+        const Run run = inspectInWindow(dir.path(), members);
+        out << (oneRun ? "all pictures in one 7-Zip run: " : "one 7-Zip run per picture:     ")
+            << run.millis << " ms until the last item, " << run.items
+            << " items, GUI thread blocked at most " << run.longestBlockMillis << " ms\n";
+        out.flush();
+    }
+    out << "peak RSS: " << peakRssMiB() << " MiB\n";
+    return 0;
+}
