@@ -9,6 +9,9 @@
 #include "testarchive.h"
 
 #include <QApplication>
+#include <QBuffer>
+#include <QFileInfo>
+#include <QImage>
 #include <QElapsedTimer>
 #include <QListWidget>
 #include <QProgressBar>
