@@ -57,12 +57,11 @@ ContentKind ContentKind::of(const QString& memberPath)
     if (ext == QLatin1String("assetbundle")) {
         return make(Document, "/asset.jpg");
     }
-    if (ext == QLatin1String("vam") || ext == QLatin1String("vaj") ||
-        ext == QLatin1String("vab") || ext == QLatin1String("vap")) {
+    if (ext == QLatin1String("vam") || ext == QLatin1String("vaj") || ext == QLatin1String("vab") ||
+        ext == QLatin1String("vap")) {
         return make(Document, "/file.jpg");
     }
-    if (ext == QLatin1String("wav") || ext == QLatin1String("ogg") ||
-        ext == QLatin1String("mp3")) {
+    if (ext == QLatin1String("wav") || ext == QLatin1String("ogg") || ext == QLatin1String("mp3")) {
         return make(Other, "/music.jpg");
     }
     if (ext == QLatin1String("cs")) {

@@ -7,7 +7,8 @@
 /// last "." of its path.
 struct ContentKind
 {
-    enum Type {
+    enum Type
+    {
         Picture,  // jpg, png: its own picture, within a size limit
         Document, // json and the game's item files: listed only when no picture stands for them
         Other,    // sounds, scripts and everything else

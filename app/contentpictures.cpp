@@ -44,8 +44,8 @@ void ContentPictures::extractAll(const QVector<FILE_IN_VAR>& records, bool showB
     if (members.isEmpty()) {
         return;
     }
-    batchDir = tempDir + QStringLiteral("/pictures-") +
-               QUuid::createUuid().toString(QUuid::WithoutBraces);
+    batchDir =
+        tempDir + QStringLiteral("/pictures-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
     zip->ExtractFiles(archivePath, members, batchDir, [&busy] { return busy.load(); });
 }
 
@@ -63,7 +63,8 @@ QImage ContentPictures::take(const QString& memberPath)
 {
     const QString file = QDir::cleanPath(extractedPath(memberPath));
     // A member path with ".." segments must not lead to a file outside our folder.
-    const QString home = QDir::cleanPath(batchDir.isEmpty() ? tempDir : batchDir) + QLatin1Char('/');
+    const QString home =
+        QDir::cleanPath(batchDir.isEmpty() ? tempDir : batchDir) + QLatin1Char('/');
     if (!file.startsWith(home)) {
         return QImage();
     }

@@ -8,9 +8,8 @@
 MemberIndex::MemberIndex(const QVector<FILE_IN_VAR>& records) : order(records.size())
 {
     std::iota(order.begin(), order.end(), 0);
-    std::sort(order.begin(), order.end(), [&records](int a, int b) {
-        return records.at(a).filePath < records.at(b).filePath;
-    });
+    std::sort(order.begin(), order.end(),
+              [&records](int a, int b) { return records.at(a).filePath < records.at(b).filePath; });
     paths.reserve(order.size());
     for (int index : qAsConst(order)) {
         paths.append(records.at(index).filePath);

@@ -6,6 +6,7 @@
 #include "hvarlistitem.h"
 #include "hzip.h"
 #include "memberindex.h"
+#include "scratchdir.h"
 #include "varfile.h"
 
 #include <QCoreApplication>
@@ -17,24 +18,12 @@
 #include <QImage>
 #include <QListWidget>
 #include <QPixmap>
-#include <QStandardPaths>
 #include <QTableWidget>
 #include <QTableWidgetItem>
 
 #include <algorithm>
 
 namespace {
-
-// Beside the program when it may write there, else in the user's cache.
-QString scratchDirectory()
-{
-    const QString appDir = QCoreApplication::applicationDirPath();
-    if (QFileInfo(appDir).isWritable()) {
-        return appDir + QStringLiteral("/~tmp2");
-    }
-    return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) +
-           QStringLiteral("/~tmp2");
-}
 
 // The text a package file name must begin with to satisfy a dependency: the whole
 // name, or for "Creator.Package.latest" any version, "Creator.Package.". Empty when
@@ -58,7 +47,7 @@ QString dependencyMatchKey(const QString& name)
 } // namespace
 
 threadMan::threadMan()
-    : tempDir(scratchDirectory()),
+    : tempDir(scratchDirectory(QStringLiteral("~tmp2"))),
       extractInOneRun(!qEnvironmentVariableIsSet("QUILLMARK_EXTRACT_EACH"))
 {
     qRegisterMetaType<QTableWidgetItem*>("QTableWidgetItem*");

@@ -10,9 +10,9 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImage>
-#include <QElapsedTimer>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
@@ -59,19 +59,19 @@ QMap<QString, QByteArray> largePackage(int pictures, int total)
         switch (i % 4) {
         case 0:
             base = QString("Saves/scene/Scene%1.").arg(i);
-            companions = {"json"};
+            companions = QStringList{"json"};
             break;
         case 1:
             base = QString("Custom/Clothing/Female/Maker/Item%1/Item%1.").arg(i);
-            companions = {"vam", "vaj", "vab"};
+            companions = QStringList{"vam", "vaj", "vab"};
             break;
         case 2:
             base = QString("Custom/Hair/Female/Maker/Hair%1.").arg(i);
-            companions = {"vam", "vaj", "vab"};
+            companions = QStringList{"vam", "vaj", "vab"};
             break;
         default:
             base = QString("Custom/Atom/Person/Appearance/Preset_Look%1.").arg(i);
-            companions = {"vap"};
+            companions = QStringList{"vap"};
             break;
         }
         members.insert(base + "jpg", jpg);

@@ -5,9 +5,11 @@
 
 #include <QDebug>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTemporaryFile>
 #include <QTextCodec>
 #include <QTextDecoder>
 
@@ -75,19 +77,33 @@ void prepareRun(QProcess& run)
 #endif
 }
 
-// Waits for the run up to the limit; a run that outlasts it is ended by the caller's close.
-void awaitRun(QProcess& run)
+// Waits for the run up to the limit, or until `keepGoing` answers false; a run that
+// is not over by then is ended by the caller's close. True when 7-Zip ended well.
+bool awaitRun(QProcess& run, const std::function<bool()>& keepGoing = {})
 {
-    if (run.state() != QProcess::NotRunning && !run.waitForFinished(HZip::runLimitMs)) {
-        qDebug() << "7-Zip stopped after" << HZip::runLimitMs << "ms:" << run.arguments();
-        return;
+    QElapsedTimer clock;
+    clock.start();
+    const int step = keepGoing ? 50 : HZip::runLimitMs;
+    while (run.state() != QProcess::NotRunning && !run.waitForFinished(step)) {
+        if (clock.elapsed() >= HZip::runLimitMs) {
+            qDebug() << "7-Zip stopped after" << HZip::runLimitMs << "ms:" << run.arguments();
+            return false;
+        }
+        if (keepGoing && !keepGoing()) {
+            qDebug() << "7-Zip stopped on request:" << run.arguments();
+            return false;
+        }
     }
     if (run.error() == QProcess::FailedToStart) {
         qDebug() << "7-Zip did not start:" << run.program() << run.errorString();
-    } else if (run.exitStatus() != QProcess::NormalExit || run.exitCode() != 0) {
+        return false;
+    }
+    if (run.exitStatus() != QProcess::NormalExit || run.exitCode() != 0) {
         qDebug() << "7-Zip failed:" << run.arguments() << run.exitCode()
                  << QString::fromLocal8Bit(run.readAllStandardError()).simplified();
+        return false;
     }
+    return true;
 }
 
 } // namespace
@@ -119,6 +135,16 @@ QStringList HZip::extractArguments(const QString& varPath, const QString& filePa
             QStringLiteral("--"),
             varPath,
             filePath};
+}
+
+QStringList HZip::extractListArguments(const QString& varPath, const QString& listFile)
+{
+    // The list goes in a switch: "--" ends the switches and makes everything behind
+    // it a plain name, list files included.
+    return {QStringLiteral("x"),         QStringLiteral("-y"),
+            QStringLiteral("-spd"),      QStringLiteral("-p"),
+            QStringLiteral("-scsUTF-8"), QStringLiteral("-i@") + listFile,
+            QStringLiteral("--"),        varPath};
 }
 
 void HZip::PackFileList(const QString& varPath)
@@ -163,6 +189,34 @@ void HZip::ExtractAFile(const QString& varPath, const QString& filePath, const Q
               QIODevice::ReadOnly);
     awaitRun(run);
     run.close();
+}
+
+bool HZip::ExtractFiles(const QString& varPath, const QStringList& filePaths, const QString& outDir,
+                        const std::function<bool()>& keepGoing)
+{
+    if (zipExe.isEmpty() || filePaths.isEmpty() || !QDir().mkpath(outDir)) {
+        return false;
+    }
+    // Thousands of names would not fit a command line on every system: they go in a file.
+    QTemporaryFile listFile(tmpDir + QStringLiteral("/members-XXXXXX.txt"));
+    if (!listFile.open()) {
+        qDebug() << "ExtractFiles: cannot write the member list in" << tmpDir;
+        return false;
+    }
+    listFile.write(filePaths.join(QLatin1Char('\n')).toUtf8());
+    listFile.close();
+
+    QProcess run;
+    prepareRun(run);
+    run.setWorkingDirectory(outDir);
+    run.setStandardOutputFile(QProcess::nullDevice());
+    run.start(zipExe,
+              extractListArguments(QFileInfo(varPath).absoluteFilePath(),
+                                   QFileInfo(listFile.fileName()).absoluteFilePath()),
+              QIODevice::ReadOnly);
+    const bool ended = awaitRun(run, keepGoing);
+    run.close();
+    return ended;
 }
 
 void HZip::WaitFinished()

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
 #include <memory>
 
 class QProcess;
@@ -63,6 +64,14 @@ public:
     void ExtractAFile(const QString& varPath, const QString& filePath, const QString& outDir,
                       QString& outFile);
 
+    /// Extracts the members `filePaths` of the archive `varPath` in one run of 7-Zip
+    /// into `outDir` (created when missing), each at its path inside the archive, so
+    /// that equal file names in different folders stay apart. `keepGoing`, when given,
+    /// is asked while 7-Zip runs, and the run is ended once it answers false.
+    /// Returns whether 7-Zip ended without error.
+    bool ExtractFiles(const QString& varPath, const QStringList& filePaths, const QString& outDir,
+                      const std::function<bool()>& keepGoing = {});
+
     /// Waits for the running listing, up to runLimitMs, and closes the process,
     /// which ends it if it still runs. Does nothing when no listing was started.
     void WaitFinished();
@@ -71,6 +80,9 @@ public:
     static QStringList listArguments(const QString& varPath);
     /// 7-Zip's arguments for extracting `filePath` of `varPath` into the working folder.
     static QStringList extractArguments(const QString& varPath, const QString& filePath);
+    /// 7-Zip's arguments for extracting the members named in the UTF-8 list file
+    /// `listFile` of `varPath`, with their folders, into the working folder.
+    static QStringList extractListArguments(const QString& varPath, const QString& listFile);
 
 public slots:
     /// Appends what the listing has written to its standard output so far to the

@@ -52,6 +52,8 @@ private slots:
     void extractInto();
     void nothingToExtract_data();
     void nothingToExtract();
+    void extractFilesKeepsFolders();
+    void extractFilesStopsOnRequest();
     void repeatedListing();
     void withoutListing();
     void sevenZipMissing();
@@ -190,6 +192,42 @@ void TestHZip::nothingToExtract()
     QVERIFY(timer.elapsed() < HZip::runLimitMs / 3);
     QCOMPARE(outFile, dir.filePath("out/") + member);
     QVERIFY(QFileInfo(outFile).size() == 0);
+}
+
+void TestHZip::extractFilesKeepsFolders()
+{
+    QTemporaryDir dir;
+    const QString archive = dir.filePath("pack w*.var");
+    const QStringList wanted{"a/x.jpg", "-y.jpg", "w*.jpg", "\u65e5\u672c/\u5199\u771f.jpg"};
+    const QStringList others{"b/x.jpg", "wz.jpg", "a/y.jpg"};
+    QMap<QString, QByteArray> members;
+    for (const QString& member : wanted + others) {
+        members.insert(member, contentOf(member));
+    }
+    QVERIFY(TestArchive::create(archive, members));
+
+    HZip zip;
+    const QString out = dir.filePath("out dir/x*");
+    QVERIFY(zip.ExtractFiles(archive, wanted, out));
+    for (const QString& member : wanted) {
+        QCOMPARE(readFile(out + "/" + member), contentOf(member));
+    }
+    for (const QString& member : others) {
+        QVERIFY2(!QFileInfo::exists(out + "/" + member), qPrintable(member));
+    }
+}
+
+void TestHZip::extractFilesStopsOnRequest()
+{
+    QTemporaryDir dir;
+    const QString archive = dir.filePath("pack.var");
+    QVERIFY(TestArchive::create(archive, {{"a.jpg", "a"}}, {"-tzip", "-pSECRET"}));
+    HZip zip;
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!zip.ExtractFiles(archive, {"a.jpg"}, dir.filePath("out"), [] { return false; }));
+    QVERIFY(clock.elapsed() < 10000);
+    QVERIFY(readFile(dir.filePath("out/a.jpg")).isEmpty());
 }
 
 void TestHZip::repeatedListing()
