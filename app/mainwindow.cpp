@@ -364,6 +364,13 @@ void MainWindow::on_varTableHeaderClicked(int nCol)
     qDebug() << "click header: " << nCol;
     if (nCol == 0) {
         ui->tableWidget_Var->selectColumn(0);
+        // The header has moved its indicator to the check column by itself; put it
+        // back on the column that the rows are sorted by.
+        const auto sorted = std::find_if(std::begin(sortState) + 1, std::end(sortState),
+                                         [](int state) { return state != 0; });
+        if (sorted != std::end(sortState)) {
+            updateSortIndicator(int(sorted - std::begin(sortState)));
+        }
         return;
     }
     if (nCol < 0 || nCol >= 6) {

@@ -18,12 +18,18 @@
 #include <QImage>
 #include <QListWidget>
 #include <QPixmap>
+#include <QSemaphore>
 #include <QTableWidget>
 #include <QTableWidgetItem>
 
 #include <algorithm>
+#include <memory>
 
 namespace {
+
+// Rows of the package table that the worker may send ahead of the window.
+constexpr int rowsInFlight = 256;
+constexpr int rowsPerRelease = 64;
 
 // The text a package file name must begin with to satisfy a dependency: the whole
 // name, or for "Creator.Package.latest" any version, "Creator.Package.". Empty when
@@ -42,6 +48,13 @@ QString dependencyMatchKey(const QString& name)
         return name.left(second + 1);
     }
     return name;
+}
+
+// The listed folder as the scan walks it: separators unified, no trailing slash, so
+// that the relative folder of a package always starts with a slash.
+QString listingRoot(const QString& folder)
+{
+    return QDir::cleanPath(folder);
 }
 
 } // namespace
@@ -116,9 +129,9 @@ void threadMan::initTableColumns(QTableWidget* target, int kind)
     QStringList labels;
     QList<int> widths;
     if (kind == 0) {
-        labels = QStringList{QStringLiteral(" "),  QStringLiteral("FileName"),
-                             QStringLiteral("Name"), QStringLiteral("MB"),
-                             QStringLiteral("Time"), QStringLiteral("Path")};
+        labels =
+            QStringList{QStringLiteral(" "),  QStringLiteral("FileName"), QStringLiteral("Name"),
+                        QStringLiteral("MB"), QStringLiteral("Time"),     QStringLiteral("Path")};
         widths = {15, 240, 180, 60, 130, 220};
     } else if (kind == 1) {
         labels = QStringList{QStringLiteral("Dependence Name"), QStringLiteral("Exist"),
@@ -136,8 +149,8 @@ void threadMan::initTableColumns(QTableWidget* target, int kind)
 
 QString threadMan::filePathAt(int index) const
 {
-    // A stale index (a selection made while a new listing runs) finds nothing.
-    if (busy && mode == 0) {
+    // A listing rebuilds the records: nothing may read them meanwhile.
+    if (mode == 0 && isRunning()) {
         return QString();
     }
     if (index < 0 || index >= files.size()) {
@@ -155,10 +168,17 @@ void threadMan::clearFiles()
 void threadMan::setTableRowCount(int count)
 {
     // Widgets belong to the GUI thread; a queued call keeps the order of the
-    // signals that follow it.
+    // signals that follow it. A selection is cleared before its rows go, so that
+    // their removal is not taken for the user's choice of a package, which would
+    // stop this very listing.
     QTableWidget* target = table;
     QMetaObject::invokeMethod(
-        target, [target, count] { target->setRowCount(count); }, Qt::QueuedConnection);
+        target,
+        [target, count] {
+            target->clearSelection();
+            target->setRowCount(count);
+        },
+        Qt::QueuedConnection);
 }
 
 void threadMan::listVarFiles(const QString& folder)
@@ -168,44 +188,54 @@ void threadMan::listVarFiles(const QString& folder)
     }
     clearFiles();
     setTableRowCount(0);
-    scanDir(folder);
-    fillVarTable();
+    scanDir(listingRoot(folder));
+    varFile::sortByName(files);
+    // A listing stopped during the scan leaves the table without rows.
+    if (busy) {
+        fillVarTable();
+    }
 }
 
 void threadMan::scanDir(const QString& folder)
+{
+    QStringList walk;
+    scanTree(folder, walk);
+}
+
+void threadMan::scanTree(const QString& folder, QStringList& walk)
 {
     QDir dir(folder);
     if (!dir.exists()) {
         return;
     }
-    const QFileInfoList entries = dir.entryInfoList(
-        QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot, QDir::Name | QDir::DirsFirst);
+    // The folders being walked, by their real paths: a directory link back to one of
+    // them would otherwise be walked for ever.
+    walk.append(QFileInfo(folder).canonicalFilePath());
+    const QFileInfoList entries = dir.entryInfoList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot,
+                                                    QDir::Name | QDir::DirsFirst);
     for (const QFileInfo& entry : entries) {
         if (!busy) {
-            return;
+            break;
         }
         if (entry.isDir()) {
-            scanDir(entry.filePath());
+            if (!walk.contains(entry.canonicalFilePath())) {
+                scanTree(entry.filePath(), walk);
+            }
         } else if (entry.suffix() == QLatin1String("var")) {
-            insertFile(new varFile(entry));
+            files.append(new varFile(entry));
         }
     }
+    walk.removeLast();
 }
 
-void threadMan::insertFile(varFile* file)
+bool threadMan::waitForRoom(QSemaphore& room) const
 {
-    for (int i = 0; i < files.size(); ++i) {
-        varFile* existing = files.at(i);
-        if (file->isSameFile(*existing)) {
-            existing->duplicate = true;
-            file->duplicate = true;
-        }
-        if (file->compareName(*existing) < 0) {
-            files.insert(i, file);
-            return;
+    while (busy) {
+        if (room.tryAcquire(1, 10)) {
+            return true;
         }
     }
-    files.append(file);
+    return false;
 }
 
 void threadMan::fillVarTable()
@@ -215,11 +245,16 @@ void threadMan::fillVarTable()
         return;
     }
     setTableRowCount(n);
-    const int r = path.length();
+    const QString root = listingRoot(path);
+    const int r = root.endsWith(QLatin1Char('/')) ? root.length() - 1 : root.length();
     emit setProg(0, n - 1);
     const QColor duplicateColor(255, 128, 128, 255);
+    // Rows wait for room before they are sent: the window hands the room back as it
+    // places them, so a stop ends the fill soon after it is asked for and the queue of
+    // cells not yet placed stays small.
+    const auto room = std::make_shared<QSemaphore>(rowsInFlight);
     for (int i = 0; i < n; ++i) {
-        if (!busy) {
+        if (!waitForRoom(*room)) {
             return;
         }
         const varFile* f = files.at(i);
@@ -271,6 +306,10 @@ void threadMan::fillVarTable()
         emit fillTable(0, i, 5, folderCell);
 
         emit setProg(i, 0);
+        if ((i + 1) % rowsPerRelease == 0) {
+            QMetaObject::invokeMethod(
+                table, [room] { room->release(rowsPerRelease); }, Qt::QueuedConnection);
+        }
     }
     emit initTableSort();
 }

@@ -4,6 +4,7 @@
 #include <QColor>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QThread>
 #include <QVector>
 
@@ -12,6 +13,7 @@
 class HZip;
 class QImage;
 class QListWidget;
+class QSemaphore;
 class QTableWidget;
 class QTableWidgetItem;
 class varFile;
@@ -72,7 +74,8 @@ protected:
 
 private:
     void clearFiles();
-    void insertFile(varFile* file);
+    void scanTree(const QString& folder, QStringList& walk);
+    bool waitForRoom(QSemaphore& room) const;
     void setTableRowCount(int count);
     bool hasPackageStartingWith(const QString& key) const;
     void clearContentList();

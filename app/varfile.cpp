@@ -2,6 +2,9 @@
 
 #include "shellfileops.h"
 
+#include <algorithm>
+#include <vector>
+
 varFile::varFile(const QFileInfo& info)
     : fullPath(info.filePath()), fileSize(info.size()), fileName(info.fileName()),
       suffix(info.suffix()), modified(info.lastModified())
@@ -41,4 +44,30 @@ bool varFile::moveOrDelete(int mode, const QString& destPath) const
         act(companion);
     }
     return act(fullPath);
+}
+
+void varFile::sortByName(QVector<varFile*>& files)
+{
+    std::stable_sort(files.begin(), files.end(),
+                     [](const varFile* a, const varFile* b) { return a->compareName(*b) < 0; });
+    std::vector<qint64> sizes;
+    for (auto first = files.begin(); first != files.end();) {
+        const auto last = std::find_if(first + 1, files.end(), [first](const varFile* f) {
+            return f->compareName(**first) != 0;
+        });
+        if (last - first > 1) {
+            sizes.clear();
+            for (auto it = first; it != last; ++it) {
+                sizes.push_back((*it)->fileSize);
+            }
+            std::sort(sizes.begin(), sizes.end());
+            for (auto it = first; it != last; ++it) {
+                const auto same = std::equal_range(sizes.begin(), sizes.end(), (*it)->fileSize);
+                if (same.second - same.first > 1) {
+                    (*it)->duplicate = true;
+                }
+            }
+        }
+        first = last;
+    }
 }

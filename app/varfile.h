@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QObject>
 #include <QString>
+#include <QVector>
 
 /// One package file found by the folder scan.
 class varFile : public QObject
@@ -27,6 +28,11 @@ public:
     /// ".depend.txt" companion goes first when there is one. The result is that of
     /// the package file alone; any other mode does nothing and fails.
     bool moveOrDelete(int mode, const QString& destPath) const;
+
+    /// Orders records by file name ignoring case, keeping the given order among equal
+    /// names, and marks every record whose name and size another record shares: the
+    /// result of inserting them one by one into a sorted list, in O(n log n).
+    static void sortByName(QVector<varFile*>& files);
 
     // Set when another listed file has the same name (ignoring case) and size.
     bool duplicate = false;
