@@ -128,6 +128,9 @@ private slots:
     void relativeFolder();
     void headerClicks();
     void progressOfOnePackage();
+    void colourRows();
+    void misplacedCellsDiscarded_data();
+    void misplacedCellsDiscarded();
     void listTwiceStartsOnce();
     void selectionStopsListing();
     void linksAndCycles();
@@ -322,6 +325,59 @@ void TestListing::progressOfOnePackage()
     QCOMPARE(progress->maximum(), 99);
     QCOMPARE(progress->value(), 0);
     QCOMPARE(packageTable(window)->rowCount(), 1);
+}
+
+void TestListing::colourRows()
+{
+    const QString root = temp.filePath(QStringLiteral("colour"));
+    QVERIFY(makePackage(root + "/a/x.var", 1));
+    QVERIFY(makePackage(root + "/b/x.var", 1));
+    setListedFolder(root);
+    MainWindow window;
+    QTableWidget* table = packageTable(window);
+    QVERIFY(listAndWait(window));
+    table->item(1, 0)->setCheckState(Qt::Checked);
+
+    const QColor moved(100, 200, 100);
+    QVERIFY(QMetaObject::invokeMethod(&window, "on_fileTableItemColor", Q_ARG(int, 1),
+                                      Q_ARG(QColor, moved)));
+    QCOMPARE(table->item(1, 0)->checkState(), Qt::Unchecked);
+    for (int column = 0; column < 6; ++column) {
+        QCOMPARE(table->item(1, column)->background().color(), moved);
+    }
+    QCOMPARE(table->item(0, 1)->background().color(), QColor(255, 128, 128));
+    // A row that is not there is skipped.
+    QVERIFY(QMetaObject::invokeMethod(&window, "on_fileTableItemColor", Q_ARG(int, 7),
+                                      Q_ARG(QColor, moved)));
+    QCOMPARE(table->rowCount(), 2);
+}
+
+void TestListing::misplacedCellsDiscarded_data()
+{
+    QTest::addColumn<int>("tableIndex");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("column");
+    QTest::newRow("unknown table") << 2 << 0 << 0;
+    QTest::newRow("row past the end") << 0 << 1 << 0;
+    QTest::newRow("negative row") << 0 << -1 << 0;
+    QTest::newRow("column past the end") << 0 << 0 << 6;
+}
+
+void TestListing::misplacedCellsDiscarded()
+{
+    QFETCH(int, tableIndex);
+    QFETCH(int, row);
+    QFETCH(int, column);
+    setListedFolder(QString());
+    MainWindow window;
+    QTableWidget* table = packageTable(window);
+    table->setRowCount(1);
+    QVERIFY(QMetaObject::invokeMethod(
+        &window, "on_fillTable", Q_ARG(int, tableIndex), Q_ARG(int, row), Q_ARG(int, column),
+        Q_ARG(QTableWidgetItem*, new QTableWidgetItem(QStringLiteral("stray")))));
+    QCOMPARE(table->rowCount(), 1);
+    QCOMPARE(table->columnCount(), 6);
+    QVERIFY(table->findItems(QStringLiteral("stray"), Qt::MatchExactly).isEmpty());
 }
 
 void TestListing::listTwiceStartsOnce()
@@ -528,6 +584,8 @@ void TestListing::filePathAtRefusesBadIndex()
     QVERIFY(makeEndlessTree(root + "/endless", 40));
     QTableWidget table;
     threadMan worker;
+    connect(&worker, &threadMan::fillTable, &table,
+            [](int, int, int, QTableWidgetItem* cell) { delete cell; });
     worker.mode = 0;
     worker.path = root + "/endless";
     worker.table = &table;
@@ -540,6 +598,7 @@ void TestListing::filePathAtRefusesBadIndex()
     QDir(root + "/endless").removeRecursively();
     worker.startJob();
     QVERIFY(worker.wait(waitMs));
+    QCoreApplication::processEvents();
     QCOMPARE(worker.filePathAt(0), root + "/a.var");
     QCOMPARE(worker.filePathAt(1), root + "/b.var");
     QCOMPARE(worker.filePathAt(2), QString());
