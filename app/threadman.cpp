@@ -18,18 +18,12 @@
 #include <QImage>
 #include <QListWidget>
 #include <QPixmap>
-#include <QSemaphore>
 #include <QTableWidget>
 #include <QTableWidgetItem>
 
 #include <algorithm>
-#include <memory>
 
 namespace {
-
-// Rows of the package table that the worker may send ahead of the window.
-constexpr int rowsInFlight = 256;
-constexpr int rowsPerRelease = 64;
 
 // The text a package file name must begin with to satisfy a dependency: the whole
 // name, or for "Creator.Package.latest" any version, "Creator.Package.". Empty when
@@ -228,16 +222,6 @@ void threadMan::scanTree(const QString& folder, QStringList& walk)
     walk.removeLast();
 }
 
-bool threadMan::waitForRoom(QSemaphore& room) const
-{
-    while (busy) {
-        if (room.tryAcquire(1, 10)) {
-            return true;
-        }
-    }
-    return false;
-}
-
 void threadMan::fillVarTable()
 {
     const int n = files.size();
@@ -249,12 +233,8 @@ void threadMan::fillVarTable()
     const int r = root.endsWith(QLatin1Char('/')) ? root.length() - 1 : root.length();
     emit setProg(0, n - 1);
     const QColor duplicateColor(255, 128, 128, 255);
-    // Rows wait for room before they are sent: the window hands the room back as it
-    // places them, so a stop ends the fill soon after it is asked for and the queue of
-    // cells not yet placed stays small.
-    const auto room = std::make_shared<QSemaphore>(rowsInFlight);
     for (int i = 0; i < n; ++i) {
-        if (!waitForRoom(*room)) {
+        if (!busy) {
             return;
         }
         const varFile* f = files.at(i);
@@ -306,10 +286,6 @@ void threadMan::fillVarTable()
         emit fillTable(0, i, 5, folderCell);
 
         emit setProg(i, 0);
-        if ((i + 1) % rowsPerRelease == 0) {
-            QMetaObject::invokeMethod(
-                table, [room] { room->release(rowsPerRelease); }, Qt::QueuedConnection);
-        }
     }
     emit initTableSort();
 }

@@ -13,7 +13,6 @@
 class HZip;
 class QImage;
 class QListWidget;
-class QSemaphore;
 class QTableWidget;
 class QTableWidgetItem;
 class varFile;
@@ -75,7 +74,6 @@ protected:
 private:
     void clearFiles();
     void scanTree(const QString& folder, QStringList& walk);
-    bool waitForRoom(QSemaphore& room) const;
     void setTableRowCount(int count);
     bool hasPackageStartingWith(const QString& key) const;
     void clearContentList();

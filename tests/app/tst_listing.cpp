@@ -15,7 +15,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <memory>
+#include <atomic>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -133,6 +133,7 @@ private slots:
     void misplacedCellsDiscarded();
     void listTwiceStartsOnce();
     void selectionStopsListing();
+    void stopDuringFill();
     void linksAndCycles();
     void unreadableFolder();
     void vanishingFolders();
@@ -401,9 +402,8 @@ void TestListing::listTwiceStartsOnce()
 
 void TestListing::selectionStopsListing()
 {
-    // Far more rows than the worker may send ahead of the window.
-    const QString root = temp.filePath(QStringLiteral("stop"));
-    const int count = 1500;
+    const QString root = temp.filePath(QStringLiteral("select"));
+    const int count = 3000;
     for (int i = 0; i < count; ++i) {
         QVERIFY(makePackage(root + QStringLiteral("/p%1.var").arg(i, 4, 10, QLatin1Char('0')), 1));
     }
@@ -411,28 +411,85 @@ void TestListing::selectionStopsListing()
     MainWindow window;
     QTableWidget* table = packageTable(window);
     // The user picks the first package as soon as its row is complete.
-    connect(table->model(), &QAbstractItemModel::dataChanged, this,
-            [table](const QModelIndex& index) {
-                if (index.row() == 0 && index.column() == 5) {
-                    table->selectRow(0);
-                }
-            });
+    QMetaObject::Connection pick;
+    pick = connect(table->model(), &QAbstractItemModel::dataChanged, this,
+                   [table, &pick](const QModelIndex& index) {
+                       if (index.row() == 0 && index.column() == 5) {
+                           disconnect(pick);
+                           table->selectRow(0);
+                       }
+                   });
     pressList(window);
     auto* pathField = child<QLineEdit>(window, "lineEdit_FileFullPath");
     QTRY_COMPARE_WITH_TIMEOUT(pathField->text(), root + "/p0000.var", waitMs);
     QTest::qWait(200);
-
-    QVERIFY(!listingComplete(window));
     QCOMPARE(table->rowCount(), count);
-    int delivered = 0;
-    while (delivered < count && table->item(delivered, 5) != nullptr) {
-        ++delivered;
+    QVERIFY(table->item(0, 5));
+
+    // The listing has ended: once the inspection is done too, List runs a new one to
+    // its end (the new one's first step removes the rows).
+    clickHeader(table, 3);
+    QSignalSpy removed(table->model(), &QAbstractItemModel::rowsRemoved);
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            pressList(window);
+            return !removed.isEmpty();
+        },
+        waitMs));
+    QTRY_VERIFY_WITH_TIMEOUT(listingComplete(window), waitMs);
+    QCOMPARE(table->rowCount(), count);
+    QVERIFY(table->item(count - 1, 5));
+}
+
+void TestListing::stopDuringFill()
+{
+    const QString root = temp.filePath(QStringLiteral("stop-fill"));
+    for (int i = 0; i < 50; ++i) {
+        QVERIFY(makePackage(root + QStringLiteral("/p%1.var").arg(i, 2, 10, QLatin1Char('0')), 1));
     }
-    QVERIFY(delivered > 0);
-    QVERIFY2(delivered < count - 1, qPrintable(QString::number(delivered)));
-    for (int row = delivered; row < count; ++row) {
-        QVERIFY(table->item(row, 0) == nullptr);
+    QTableWidget table(0, 6);
+    threadMan worker;
+    const int heldRow = 4;
+    std::atomic_bool held{false};
+    // On the worker thread: the fill is held after the cells of one row until a stop
+    // is asked for.
+    connect(
+        &worker, &threadMan::fillTable, &table,
+        [&](int, int row, int column, QTableWidgetItem*) {
+            if (row == heldRow && column == 5) {
+                held = true;
+                QElapsedTimer clock;
+                clock.start();
+                while (worker.busy && clock.elapsed() < waitMs) {
+                    QThread::msleep(1);
+                }
+            }
+        },
+        Qt::DirectConnection);
+    connect(&worker, &threadMan::fillTable, &table,
+            [&table](int, int row, int column, QTableWidgetItem* cell) {
+                table.setItem(row, column, cell);
+            });
+    QSignalSpy progress(&worker, &threadMan::setProg);
+    QSignalSpy ended(&worker, &threadMan::initTableSort);
+    worker.mode = 0;
+    worker.path = root;
+    worker.table = &table;
+    worker.startJob();
+    QTRY_VERIFY_WITH_TIMEOUT(held, waitMs);
+    worker.stopJob();
+    QCoreApplication::processEvents();
+
+    QCOMPARE(table.rowCount(), 50);
+    for (int row = 0; row < 50; ++row) {
+        for (int column = 0; column < 6; ++column) {
+            QCOMPARE(table.item(row, column) != nullptr, row <= heldRow);
+        }
     }
+    QCOMPARE(progress.count(), heldRow + 2);
+    QCOMPARE(progress.last(), QVariantList({heldRow, 0}));
+    QCOMPARE(ended.count(), 0);
+    QCOMPARE(worker.files.size(), 50);
 }
 
 void TestListing::linksAndCycles()
