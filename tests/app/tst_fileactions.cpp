@@ -2,6 +2,7 @@
 #include "mainwindow.h"
 #include "messageboxcatcher.h"
 #include "settingsstore.h"
+#include "testfiles.h"
 
 #include <QApplication>
 #include <QDir>
@@ -23,19 +24,6 @@ const QString dup = QStringLiteral("Dup.Pack.1.var");
 const QColor moved(100, 200, 100);
 const QColor deleted(128, 128, 128);
 const QColor duplicate(255, 128, 128);
-
-bool writeFile(const QString& path, const QByteArray& content)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
 
 void setHistory(const QString& group, const QString& path)
 {
@@ -138,13 +126,13 @@ void TestFileActions::init()
     home = std::make_unique<QTemporaryDir>();
     QVERIFY(home->isValid());
     qputenv("HOME", QFile::encodeName(home->path()));
-    QVERIFY(writeFile(pkgs() + "/" + alpha, "alpha package"));
-    QVERIFY(writeFile(pkgs() + "/" + alpha + ".depend.txt", "alpha needs"));
-    QVERIFY(writeFile(pkgs() + "/Creator.Alpha.1.jpg", "picture"));
-    QVERIFY(writeFile(pkgs() + "/Creator.Alpha.1.depend.txt", "not a companion"));
-    QVERIFY(writeFile(pkgs() + "/" + beta, "beta package"));
-    QVERIFY(writeFile(pkgs() + "/" + dup, "twin"));
-    QVERIFY(writeFile(pkgs() + "/sub/" + dup, "twin"));
+    QVERIFY(TestFiles::write(pkgs() + "/" + alpha, "alpha package"));
+    QVERIFY(TestFiles::write(pkgs() + "/" + alpha + ".depend.txt", "alpha needs"));
+    QVERIFY(TestFiles::write(pkgs() + "/Creator.Alpha.1.jpg", "picture"));
+    QVERIFY(TestFiles::write(pkgs() + "/Creator.Alpha.1.depend.txt", "not a companion"));
+    QVERIFY(TestFiles::write(pkgs() + "/" + beta, "beta package"));
+    QVERIFY(TestFiles::write(pkgs() + "/" + dup, "twin"));
+    QVERIFY(TestFiles::write(pkgs() + "/sub/" + dup, "twin"));
     setHistory(QStringLiteral("RecentVar"), pkgs());
     setHistory(QStringLiteral("RecentDest"), QString());
     setConfirm(false);
@@ -234,7 +222,7 @@ void TestFileActions::actOnMarkedRows()
         {alpha, "alpha package"}, {alpha + ".depend.txt", "alpha needs"}, {beta, "beta package"}};
     for (auto it = travelling.cbegin(); it != travelling.cend(); ++it) {
         QCOMPARE(QFileInfo::exists(pkgs() + "/" + it.key()), !acts);
-        QCOMPARE(readFile(target + "/" + it.key()), acts ? it.value() : QByteArray("<unreadable>"));
+        QCOMPARE(TestFiles::read(target + "/" + it.key()), acts ? it.value() : QByteArray("<unreadable>"));
     }
     QVERIFY(QFileInfo::exists(pkgs() + "/Creator.Alpha.1.jpg"));
     QVERIFY(QFileInfo::exists(pkgs() + "/Creator.Alpha.1.depend.txt"));
@@ -261,7 +249,7 @@ void TestFileActions::checkedRowsWinOverSelection()
 
     click(window, "pushButton_Del");
     QVERIFY(!QFileInfo::exists(pkgs() + "/" + alpha));
-    QCOMPARE(readFile(pkgs() + "/" + beta), QByteArray("beta package"));
+    QCOMPARE(TestFiles::read(pkgs() + "/" + beta), QByteArray("beta package"));
     QVERIFY(rowPainted(table, rowOf(table, alpha), deleted));
     QVERIFY(!rowPainted(table, rowOf(table, beta), deleted));
 }
@@ -290,7 +278,7 @@ void TestFileActions::selectedCellActsOnItsRow()
 
     click(window, "pushButton_Del");
     QVERIFY(!QFileInfo::exists(pkgs() + "/" + beta));
-    QCOMPARE(readFile(pkgs() + "/" + alpha), QByteArray("alpha package"));
+    QCOMPARE(TestFiles::read(pkgs() + "/" + alpha), QByteArray("alpha package"));
     QVERIFY(rowPainted(table, betaRow, deleted));
 }
 
@@ -311,7 +299,7 @@ void TestFileActions::moveStopsAtDestination()
     QFETCH(QString, destination);
     QFETCH(QString, title);
     QFETCH(QString, text);
-    QVERIFY(writeFile(home->path() + "/blocker", "a file, not a folder"));
+    QVERIFY(TestFiles::write(home->path() + "/blocker", "a file, not a folder"));
     if (!destination.isEmpty()) {
         setHistory(QStringLiteral("RecentDest"), home->path() + destination);
     }
@@ -359,7 +347,7 @@ void TestFileActions::missingDestinationIsCreatedFirst()
 void TestFileActions::nameTakenAtDestination()
 {
     setHistory(QStringLiteral("RecentDest"), dest());
-    QVERIFY(writeFile(dest() + "/" + dup, "someone else's"));
+    QVERIFY(TestFiles::write(dest() + "/" + dup, "someone else's"));
 
     MainWindow window;
     listPackages(window);
@@ -373,13 +361,13 @@ void TestFileActions::nameTakenAtDestination()
     table->item(betaRow, 0)->setCheckState(Qt::Checked);
 
     click(window, "pushButton_MoveTo");
-    QCOMPARE(readFile(pkgs() + "/" + dup), QByteArray("twin"));
-    QCOMPARE(readFile(dest() + "/" + dup), QByteArray("someone else's"));
+    QCOMPARE(TestFiles::read(pkgs() + "/" + dup), QByteArray("twin"));
+    QCOMPARE(TestFiles::read(dest() + "/" + dup), QByteArray("someone else's"));
     QCOMPARE(table->item(dupRow, 0)->checkState(), Qt::Checked);
     QCOMPARE(table->item(dupRow, 1)->background().color(), duplicate);
     QVERIFY(!table->item(dupRow, 0)->data(Qt::BackgroundRole).isValid());
     // The other marked package still goes.
-    QCOMPARE(readFile(dest() + "/" + beta), QByteArray("beta package"));
+    QCOMPARE(TestFiles::read(dest() + "/" + beta), QByteArray("beta package"));
     QVERIFY(rowPainted(table, betaRow, moved));
 }
 
@@ -410,7 +398,7 @@ void TestFileActions::staleTargetsChangeNothing()
     QVERIFY(rowPainted(table, alphaRow, deleted));
     QCOMPARE(table->item(betaRow, 0)->checkState(), Qt::Checked);
     QVERIFY(!rowPainted(table, betaRow, deleted));
-    QCOMPARE(readFile(pkgs() + "/" + beta), QByteArray("beta package"));
+    QCOMPARE(TestFiles::read(pkgs() + "/" + beta), QByteArray("beta package"));
     QCOMPARE(QDir(trashFiles()).entryList(QDir::Files), trashed);
 }
 
@@ -470,12 +458,12 @@ void TestFileActions::help()
     QFETCH(QByteArray, file);
     QFETCH(QString, start);
     const QString helpPath = QCoreApplication::applicationDirPath() + "/help.txt";
-    const QByteArray shipped = readFile(helpPath);
+    const QByteArray shipped = TestFiles::read(helpPath);
     // The shipped text goes back in place however the test ends.
-    const auto restore = qScopeGuard([&] { writeFile(helpPath, shipped); });
+    const auto restore = qScopeGuard([&] { TestFiles::write(helpPath, shipped); });
     QFile::remove(helpPath);
     if (!file.isNull()) {
-        QVERIFY(writeFile(helpPath, file));
+        QVERIFY(TestFiles::write(helpPath, file));
     }
 
     MainWindow window;

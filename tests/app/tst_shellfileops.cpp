@@ -1,4 +1,5 @@
 #include "shellfileops.h"
+#include "testfiles.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -11,19 +12,6 @@
 #include <memory>
 
 namespace {
-
-bool writeFile(const QString& path, const QByteArray& content)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
 
 // Bytes that differ from chunk to chunk, so that a misplaced block is noticed.
 QByteArray patterned(int size)
@@ -101,13 +89,13 @@ void TestShellFileOps::moveIntoFolder()
     QTemporaryDir root;
     const QString source = root.path() + "/src/A.Name With Blanks.1.var";
     const QString inside = directory ? source + "/meta.json" : source;
-    QVERIFY(writeFile(inside, "content"));
+    QVERIFY(TestFiles::write(inside, "content"));
     const QString dest = root.path() + "/dest";
     QVERIFY(QDir().mkpath(dest));
 
     QVERIFY(moveFileTo(source, dest));
     QVERIFY(!QFileInfo::exists(source));
-    QCOMPARE(readFile(QString(inside).replace(root.path() + "/src", dest)), QByteArray("content"));
+    QCOMPARE(TestFiles::read(QString(inside).replace(root.path() + "/src", dest)), QByteArray("content"));
 }
 
 void TestShellFileOps::moveNeverReplaces_data()
@@ -124,10 +112,10 @@ void TestShellFileOps::moveNeverReplaces()
     QTemporaryDir root;
     const QString source = root.path() + "/src/x.var";
     const QString target = root.path() + "/dest/x.var";
-    QVERIFY(writeFile(source, "mine"));
+    QVERIFY(TestFiles::write(source, "mine"));
     QVERIFY(QDir().mkpath(root.path() + "/dest"));
     if (occupant == "file") {
-        QVERIFY(writeFile(target, "theirs"));
+        QVERIFY(TestFiles::write(target, "theirs"));
     } else if (occupant == "directory") {
         QVERIFY(QDir().mkpath(target));
     } else {
@@ -135,9 +123,9 @@ void TestShellFileOps::moveNeverReplaces()
     }
 
     QVERIFY(!moveFileTo(source, root.path() + "/dest"));
-    QCOMPARE(readFile(source), QByteArray("mine"));
+    QCOMPARE(TestFiles::read(source), QByteArray("mine"));
     if (occupant == "file") {
-        QCOMPARE(readFile(target), QByteArray("theirs"));
+        QCOMPARE(TestFiles::read(target), QByteArray("theirs"));
     } else if (occupant == "directory") {
         QVERIFY(QFileInfo(target).isDir());
     } else {
@@ -145,7 +133,7 @@ void TestShellFileOps::moveNeverReplaces()
     }
     // Moving a file into its own folder is a collision with itself.
     QVERIFY(!moveFileTo(source, root.path() + "/src"));
-    QCOMPARE(readFile(source), QByteArray("mine"));
+    QCOMPARE(TestFiles::read(source), QByteArray("mine"));
 }
 
 void TestShellFileOps::moveAcrossFileSystems_data()
@@ -170,7 +158,7 @@ void TestShellFileOps::moveAcrossFileSystems()
     const QString source = memory.path() + "/big.var";
     const QString target = disk.path() + "/big.var";
     const QByteArray content = patterned(3 * 1024 * 1024 + 17);
-    QVERIFY(writeFile(source, content));
+    QVERIFY(TestFiles::write(source, content));
     const QDateTime stamp = QDateTime::currentDateTime().addDays(-40);
     {
         QFile file(source);
@@ -178,14 +166,14 @@ void TestShellFileOps::moveAcrossFileSystems()
         QVERIFY(file.setFileTime(stamp, QFileDevice::FileModificationTime));
     }
     if (occupied) {
-        QVERIFY(writeFile(target, "theirs"));
+        QVERIFY(TestFiles::write(target, "theirs"));
     }
 
     QCOMPARE(moveFileTo(source, disk.path()), !occupied);
-    QCOMPARE(readFile(target), occupied ? QByteArray("theirs") : content);
+    QCOMPARE(TestFiles::read(target), occupied ? QByteArray("theirs") : content);
     QCOMPARE(QFileInfo::exists(source), occupied);
     if (occupied) {
-        QCOMPARE(readFile(source), content);
+        QCOMPARE(TestFiles::read(source), content);
     } else {
         QCOMPARE(QFileInfo(target).lastModified().toSecsSinceEpoch(), stamp.toSecsSinceEpoch());
     }
@@ -203,23 +191,23 @@ void TestShellFileOps::missingEntriesFail()
     QVERIFY(!moveFileTo(gone, scratch.home()));
 
     const QString file = scratch.home() + "/here.var";
-    QVERIFY(writeFile(file, "here"));
+    QVERIFY(TestFiles::write(file, "here"));
     QVERIFY(!moveFileTo(file, scratch.home() + "/no/such/folder"));
     QVERIFY(!moveFileTo(file, file));
-    QCOMPARE(readFile(file), QByteArray("here"));
+    QCOMPARE(TestFiles::read(file), QByteArray("here"));
 }
 
 void TestShellFileOps::trashWithoutDataHome()
 {
     ScratchHome scratch;
     const QString file = scratch.home() + "/pkgs/Creator.Pack.1.var";
-    QVERIFY(writeFile(file, "package"));
+    QVERIFY(TestFiles::write(file, "package"));
     QVERIFY(
         !QFileInfo::exists(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)));
 
     QVERIFY(deleteFileToTrash(file));
     QVERIFY(!QFileInfo::exists(file));
-    QCOMPARE(readFile(scratch.trash() + "/files/Creator.Pack.1.var"), QByteArray("package"));
+    QCOMPARE(TestFiles::read(scratch.trash() + "/files/Creator.Pack.1.var"), QByteArray("package"));
     QVERIFY(QFileInfo::exists(scratch.trash() + "/info/Creator.Pack.1.var.trashinfo"));
     QCOMPARE(QDir(scratch.cwd()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 }
@@ -228,13 +216,13 @@ void TestShellFileOps::trashThatCannotBeMadeFails()
 {
     ScratchHome scratch;
     // A plain file where the data directories would go: no trash can be made.
-    QVERIFY(writeFile(scratch.home() + "/.qttest", "in the way"));
-    QVERIFY(writeFile(scratch.home() + "/.local", "in the way"));
+    QVERIFY(TestFiles::write(scratch.home() + "/.qttest", "in the way"));
+    QVERIFY(TestFiles::write(scratch.home() + "/.local", "in the way"));
     const QString file = scratch.home() + "/pkgs/Creator.Pack.1.var";
-    QVERIFY(writeFile(file, "package"));
+    QVERIFY(TestFiles::write(file, "package"));
 
     QVERIFY(!deleteFileToTrash(file));
-    QCOMPARE(readFile(file), QByteArray("package"));
+    QCOMPARE(TestFiles::read(file), QByteArray("package"));
     QVERIFY(!QFileInfo::exists(scratch.cwd() + "/files/Creator.Pack.1.var"));
     QVERIFY(!QFileInfo::exists(scratch.cwd() + "/info/Creator.Pack.1.var.trashinfo"));
 }

@@ -9,7 +9,7 @@
 #include <QString>
 #include <QStringList>
 
-/// Small file helpers shared by the library's tests.
+/// Small file helpers shared by the tests.
 namespace TestFiles {
 
 /// Writes `content` to `path`, creating its folders; replaces what was there.
@@ -20,10 +20,12 @@ inline bool write(const QString& path, const QByteArray& content)
     return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
 
+/// The file's content, or "<unreadable>" when it cannot be read (so that a missing
+/// file is never taken for an empty one).
 inline QByteArray read(const QString& path)
 {
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
 /// Every entry below `folder` (links not followed), relative to it and sorted.
