@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "packagefiles.h"
 #include "settingsstore.h"
 #include "testarchive.h"
 #include "threadman.h"
@@ -57,13 +58,6 @@ QListWidgetItem* itemLabelled(const QListWidget& list, const QString& label)
         }
     }
     return nullptr;
-}
-
-void touchPackage(const QString& path)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
 }
 
 } // namespace
@@ -143,8 +137,8 @@ void TestInspection::dependencies()
                      {"NoDots", licence("X")},
                      {".Lead.Dot", licence("Y")}};
     QVERIFY(TestArchive::create(package, {{"meta.json", metaJson(deps)}}));
-    touchPackage(folder + "/sub/creator.package.3.var");
-    touchPackage(folder + "/Other.Thing.120.var");
+    QVERIFY(PackageFiles::create(folder + "/sub/creator.package.3.var", 0));
+    QVERIFY(PackageFiles::create(folder + "/Other.Thing.120.var", 0));
 
     Inspector inspector;
     inspector.addPackage(package);

@@ -1,3 +1,4 @@
+#include "packagefiles.h"
 #include "threadman.h"
 #include "varfile.h"
 
@@ -12,10 +13,8 @@ namespace {
 void makePackages(const QString& folder, int count)
 {
     for (int i = 0; i < count; ++i) {
-        const QString sub = folder + QString("/s%1").arg(i % 20);
-        QDir().mkpath(sub);
-        QFile file(sub + QString("/Author.P%1.1.var").arg(i));
-        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(
+            PackageFiles::create(folder + QString("/s%1/Author.P%2.1.var").arg(i % 20).arg(i), 0));
     }
 }
 
