@@ -92,6 +92,7 @@ void MainWindow::setupWindow()
     contents->setResizeMode(QListView::Adjust);
     contents->setMovement(QListView::Static);
     contents->setWordWrap(true);
+    contents->setLayoutMode(QListView::Batched);
 
     varHistory.init(this, ui->comboBox_GamePath, QStringLiteral("Var"));
     destHistory.init(this, ui->comboBox_DestPath, QStringLiteral("Dest"));

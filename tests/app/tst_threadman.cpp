@@ -18,6 +18,13 @@ void makePackages(const QString& folder, int count)
     }
 }
 
+// Takes the cells of the listing as the window would, so that none is left unowned.
+void takeCells(threadMan& worker)
+{
+    QObject::connect(&worker, &threadMan::fillTable,
+                     [](int, int, int, QTableWidgetItem* item) { delete item; });
+}
+
 } // namespace
 
 class TestThreadMan : public QObject
@@ -56,6 +63,7 @@ void TestThreadMan::secondStartHasNoEffect()
     worker.mode = 0;
     worker.path = many.path();
     worker.table = &table;
+    takeCells(worker);
     QSignalSpy listings(&worker, &threadMan::initTableSort);
     worker.startJob();
     worker.startJob();
@@ -74,6 +82,7 @@ void TestThreadMan::stopEndsTheJob()
     worker.mode = 0;
     worker.path = many.path();
     worker.table = &table;
+    takeCells(worker);
     worker.startJob();
     worker.stopJob();
     QVERIFY(worker.isFinished());

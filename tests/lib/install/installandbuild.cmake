@@ -24,6 +24,7 @@ set(prefix ${WORK_DIR}/prefix)
 run(install ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix} ${config_args})
 run(configure ${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/build -G ${GENERATOR}
     -DCMAKE_BUILD_TYPE=${CONFIG} -DCMAKE_CXX_COMPILER=${CXX_COMPILER}
+    "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}"
     -DCMAKE_PREFIX_PATH=${prefix} -DQt5_DIR=${Qt5_DIR})
 run(build ${CMAKE_COMMAND} --build ${WORK_DIR}/build ${config_args})
 

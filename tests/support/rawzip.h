@@ -1,0 +1,31 @@
+#ifndef RAWZIP_H
+#define RAWZIP_H
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+/// Writes zip archives byte by byte, so that tests can hold members that no file
+/// system and no archiver would make: names with "..", line breaks or a thousand
+/// characters, directories and links where files are expected.
+namespace RawZip {
+
+struct Member
+{
+    enum Kind
+    {
+        File,
+        Directory,
+        Link, ///< `data` is the link's target.
+    };
+    QByteArray name;
+    QByteArray data;
+    Kind kind = File;
+};
+
+/// Writes the members, stored uncompressed, into a new zip at `path`.
+bool write(const QString& path, const QList<Member>& members);
+
+} // namespace RawZip
+
+#endif // RAWZIP_H
