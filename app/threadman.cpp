@@ -86,6 +86,9 @@ void threadMan::stopJob()
         busy = false;
         wait();
     }
+    // The job's last step clears busy; reading it orders all the job did before what
+    // the caller does next, also where the thread has ended on its own.
+    busy.load(std::memory_order_acquire);
 }
 
 void threadMan::run()

@@ -25,13 +25,13 @@ bool isDashedLine(const QString& line)
     return true;
 }
 
-// 0 when the column holds no number or one beyond 32 signed bits.
+// 0 when the column holds no size: no number, a negative one or one beyond 32 signed bits.
 qint32 sizeColumnValue(const QString& line)
 {
     const QString column = line.mid(sizeColumn, sizeWidth);
     bool ok = false;
     const qint32 size = column.mid(column.lastIndexOf(QLatin1Char(' ')) + 1).toInt(&ok);
-    return ok ? size : 0;
+    return ok && size >= 0 ? size : 0;
 }
 
 } // namespace

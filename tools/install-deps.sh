@@ -1,11 +1,19 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing Quillmark need,
 # when they are missing. Uses sudo when not run as root.
+#   tools/install-deps.sh               what the README's commands need
+#   tools/install-deps.sh --hardening   also clang and libFuzzer for the fuzz targets
 set -euo pipefail
 
 required=(cmake make g++ pkg-config qtbase5-dev p7zip-full)
 # Newer 7-Zip where the distribution has it; p7zip's 7z serves otherwise.
 optional=(7zip)
+# Only CI's hardening stages need these (g++ brings the sanitizer runtimes itself).
+hardening=(clang libclang-rt-14-dev)
+if [ "${1:-}" = "--hardening" ]; then
+    shift
+    required+=("${hardening[@]}")
+fi
 required+=("$@")
 
 installed() {

@@ -34,6 +34,7 @@ private slots:
     void capturedListings_data();
     void capturedListings();
     void cutOffListing();
+    void sizeThatIsNoSize();
 };
 
 void TestZipListing::capturedListings_data()
@@ -108,6 +109,23 @@ void TestZipListing::cutOffListing()
     QCOMPARE(describe(list),
              QStringList({"2024-03-05 14:07:08|23|meta.json",
                           "2024-03-05 14:07:08|100|Custom/Atom/Person/Pose/my pose.json"}));
+}
+
+void TestZipListing::sizeThatIsNoSize()
+{
+    // Negative sizes would slip under the picture size limits.
+    const QString dashes = QStringLiteral(
+        "------------------- ----- ------------ ------------  ------------------------\n");
+    const QString output = dashes +
+                           "2024-03-05 14:07:08 .....           -1            1  a.jpg\n"
+                           "2024-03-05 14:07:08 .....  -2147483648            1  b.jpg\n"
+                           "2024-03-05 14:07:08 .....          12x            1  c.jpg\n" +
+                           dashes;
+    QVector<FILE_IN_VAR> list;
+    parseSevenZipListing(output, QString(), list);
+    QCOMPARE(describe(list),
+             QStringList({"2024-03-05 14:07:08|0|a.jpg", "2024-03-05 14:07:08|0|b.jpg",
+                          "2024-03-05 14:07:08|0|c.jpg"}));
 }
 
 QTEST_GUILESS_MAIN(TestZipListing)
