@@ -145,8 +145,7 @@ void MainWindow::setupWindow()
     bottomRow->addWidget(ui->checkBox_ShowBigImg);
     bottomRow->addWidget(ui->checkBox_Confirm);
     bottomRow->addStretch(3);
-    ui->label_Link->setText(
-        QStringLiteral("<a href=\"" QUILLMARK_SITE "\">Quillmark MainSite</a>"));
+    ui->label_Link->setText(QStringLiteral("<a href=\"" QUILLMARK_SITE "\">Quillmark MainSite</a>"));
     ui->label_Link->setOpenExternalLinks(true);
     bottomRow->addWidget(ui->label_Link);
     bottomRow->addStretch(3);
