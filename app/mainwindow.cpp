@@ -92,6 +92,7 @@ void MainWindow::setupWindow()
     contents->setResizeMode(QListView::Adjust);
     contents->setMovement(QListView::Static);
     contents->setWordWrap(true);
+    // Laid out a batch at a time: thousands of items in one pass would freeze the window.
     contents->setLayoutMode(QListView::Batched);
 
     varHistory.init(this, ui->comboBox_GamePath, QStringLiteral("Var"));
