@@ -313,7 +313,8 @@ void TestHostile::hostilePackage()
     // The good package first, so that the hostile one's results are told from its.
     const auto showsGood = [&] {
         return deps->rowCount() == 1 && deps->item(0, 0) &&
-               deps->item(0, 0)->text() == "Some.Thing.1" && contents->count() == 1;
+               deps->item(0, 0)->text() == "Some.Thing.1" && contents->count() == 1 &&
+               contents->item(0)->text() == "\u301001 Scene\u3011Saves/scene/good.";
     };
     packages->selectRow(0);
     QTRY_VERIFY_WITH_TIMEOUT(showsGood(), inspectionLimitMs);
