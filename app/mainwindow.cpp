@@ -192,7 +192,7 @@ void MainWindow::on_pushButton_ListVar_clicked()
                                  QStringLiteral("Must Select Path First!"), QMessageBox::Ok);
         return;
     }
-    if (worker.isRunning()) {
+    if (worker.jobRunning()) {
         return;
     }
     worker.mode = 0;
@@ -404,7 +404,7 @@ void MainWindow::on_initTableSort()
 bool MainWindow::getTargetItems(QList<QTableWidgetItem*>& items)
 {
     // A listing replaces the rows and the records behind them: no targets meanwhile.
-    if (worker.isRunning() && worker.mode == 0) {
+    if (worker.jobRunning() && worker.mode == 0) {
         qDebug() << "no file actions while a listing runs";
         return false;
     }

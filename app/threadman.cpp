@@ -83,12 +83,24 @@ void threadMan::startJob()
 void threadMan::stopJob()
 {
     if (isRunning()) {
-        busy = false;
+        // An exchange, where a store could hide the job's own clearing of busy from
+        // the reading below.
+        busy.exchange(false);
         wait();
     }
     // The job's last step clears busy; reading it orders all the job did before what
     // the caller does next, also where the thread has ended on its own.
     busy.load(std::memory_order_acquire);
+}
+
+bool threadMan::jobRunning() const
+{
+    if (isRunning()) {
+        return true;
+    }
+    // The last job's final step cleared busy: reading it puts all that job did in view.
+    busy.load(std::memory_order_acquire);
+    return false;
 }
 
 void threadMan::run()
@@ -147,7 +159,7 @@ void threadMan::initTableColumns(QTableWidget* target, int kind)
 QString threadMan::filePathAt(int index) const
 {
     // A listing rebuilds the records: nothing may read them meanwhile.
-    if (mode == 0 && isRunning()) {
+    if (jobRunning() && mode == 0) {
         return QString();
     }
     if (index < 0 || index >= files.size()) {
@@ -441,7 +453,7 @@ bool threadMan::moveOrDeleteItems(QList<QTableWidgetItem*> items, int actionMode
     if (items.isEmpty()) {
         return false;
     }
-    if (isRunning() && mode == 0) {
+    if (jobRunning() && mode == 0) {
         qDebug() << "moveOrDeleteItems: refused while a listing runs";
         return false;
     }

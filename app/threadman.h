@@ -30,6 +30,8 @@ public:
     void startJob();
     /// Asks a running job to stop and waits until the thread has ended.
     void stopJob();
+    /// Whether a job runs; when not, everything the last job did is in view of the caller.
+    bool jobRunning() const;
 
     void clearTempDir();
     void initTableColumns(QTableWidget* target, int kind);
