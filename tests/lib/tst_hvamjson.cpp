@@ -9,14 +9,8 @@ class TestHVamJson : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
-    void init();
-    void cleanup();
-
-    void constructedEmpty();
-    void dependencies_data();
-    void dependencies();
-    void contentList_data();
-    void contentList();
+    void lists_data();
+    void lists();
     void loadFailureKeepsState_data();
     void loadFailureKeepsState();
     void failedLoadAfterSuccess();
@@ -24,105 +18,66 @@ private slots:
 private:
     QString metaFile(const QByteArray& json);
 
-    QTemporaryDir* dir = nullptr;
+    QTemporaryDir dir;
 };
 
 void TestHVamJson::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
-}
-
-void TestHVamJson::init()
-{
-    dir = new QTemporaryDir;
-    QVERIFY(dir->isValid());
-}
-
-void TestHVamJson::cleanup()
-{
-    delete dir;
-    dir = nullptr;
+    QVERIFY(dir.isValid());
 }
 
 QString TestHVamJson::metaFile(const QByteArray& json)
 {
-    const QString path = dir->path() + "/meta.json";
+    const QString path = dir.path() + "/meta.json";
     TestFiles::write(path, json);
     return path;
 }
 
-void TestHVamJson::constructedEmpty()
-{
-    HVamJson json;
-    QVERIFY(json.isEmpty());
-    QVERIFY(json.fileName.isEmpty());
-    QVERIFY(!json.fileName.isNull());
-    QVERIFY(json.doc.isNull());
-    QVERIFY(json.paths.empty());
-    QVERIFY(json.atoms.isEmpty());
-    QCOMPARE(json.parent(), nullptr);
-
-    QStringList list{"stale"};
-    QVERIFY(json.getDependencies(list));
-    QCOMPARE(list, QStringList());
-}
-
-void TestHVamJson::dependencies_data()
+void TestHVamJson::lists_data()
 {
     QTest::addColumn<QByteArray>("json");
-    QTest::addColumn<QStringList>("expected");
-    QTest::newRow("none") << QByteArray(R"({"contentList": ["a/b.json"]})") << QStringList();
-    QTest::newRow("by name, not file order")
+    QTest::addColumn<QStringList>("dependencies");
+    QTest::addColumn<QStringList>("contents");
+    QTest::newRow("contents in array order")
+        << QByteArray(R"({"contentList": ["Saves/scene/z.json", "Custom/a.vap"]})") << QStringList()
+        << QStringList({"Saves/scene/z.json", "Custom/a.vap"});
+    QTest::newRow("dependencies by name, not file order")
         << QByteArray(R"({"dependencies": {
                 "Zed.Look.2": {"licenseType": "CC BY"},
                 "Alpha.Scene.latest": {"licenseType": "PC", "dependencies": {
                     "Nested.Pkg.1": {"licenseType": "FC"}}}}})")
-        << QStringList({"Alpha.Scene.latest", "PC", "Zed.Look.2", "CC BY"});
+        << QStringList({"Alpha.Scene.latest", "PC", "Zed.Look.2", "CC BY"}) << QStringList();
     QTest::newRow("missing or odd licence")
         << QByteArray(
                R"({"dependencies": {"A.b.1": {}, "B.c.2": "FC", "C.d.3": {"licenseType": 4}}})")
-        << QStringList({"A.b.1", "", "B.c.2", "", "C.d.3", ""});
-    QTest::newRow("not an object") << QByteArray(R"({"dependencies": ["A.b.1"]})") << QStringList();
+        << QStringList({"A.b.1", "", "B.c.2", "", "C.d.3", ""}) << QStringList();
+    QTest::newRow("odd types") << QByteArray(R"({"dependencies": ["A.b.1"],
+                                                 "contentList": ["a", 12, null, "b"]})")
+                               << QStringList() << QStringList({"a", "", "", "b"});
     QTest::newRow("top-level array")
-        << QByteArray(R"([{"dependencies": {"A.b.1": {"licenseType": "PC"}}}])") << QStringList();
+        << QByteArray(R"([{"dependencies": {"A.b.1": {"licenseType": "PC"}},
+                           "contentList": ["a"]}])")
+        << QStringList() << QStringList();
 }
 
-void TestHVamJson::dependencies()
+void TestHVamJson::lists()
 {
     QFETCH(QByteArray, json);
-    QFETCH(QStringList, expected);
+    QFETCH(QStringList, dependencies);
+    QFETCH(QStringList, contents);
     HVamJson doc;
+    QVERIFY(doc.isEmpty());
     const QString path = metaFile(json);
     QVERIFY(doc.Load(path));
     QVERIFY(!doc.isEmpty());
     QCOMPARE(doc.fileName, path);
     QStringList list{"stale"};
     QVERIFY(doc.getDependencies(list));
-    QCOMPARE(list, expected);
-}
-
-void TestHVamJson::contentList_data()
-{
-    QTest::addColumn<QByteArray>("json");
-    QTest::addColumn<QStringList>("expected");
-    QTest::newRow("in array order")
-        << QByteArray(R"({"contentList": ["Saves/scene/z.json", "Custom/a.vap"]})")
-        << QStringList({"Saves/scene/z.json", "Custom/a.vap"});
-    QTest::newRow("number and null") << QByteArray(R"({"contentList": ["a", 12, null, "b"]})")
-                                     << QStringList({"a", "", "", "b"});
-    QTest::newRow("absent") << QByteArray(R"({"dependencies": {}})") << QStringList();
-    QTest::newRow("top-level array") << QByteArray(R"([{"contentList": ["a"]}])") << QStringList();
-}
-
-void TestHVamJson::contentList()
-{
-    QFETCH(QByteArray, json);
-    QFETCH(QStringList, expected);
-    HVamJson doc;
-    QVERIFY(doc.Load(metaFile(json)));
-    QStringList list{"stale"};
+    QCOMPARE(list, dependencies);
+    list = QStringList{"stale"};
     QVERIFY(doc.getContentList(list));
-    QCOMPARE(list, expected);
+    QCOMPARE(list, contents);
 }
 
 void TestHVamJson::loadFailureKeepsState_data()
@@ -142,14 +97,16 @@ void TestHVamJson::loadFailureKeepsState()
     QFETCH(QString, file);
     QFETCH(QByteArray, content);
     QFETCH(QString, debugLine);
-    TestFiles::write(dir->path() + "/meta.json", content);
-    QDir(dir->path()).mkdir("sub");
+    TestFiles::write(dir.path() + "/meta.json", content);
+    QDir(dir.path()).mkdir("sub");
 
     HVamJson doc;
-    QTest::ignoreMessage(QtDebugMsg, debugLine.replace("@", dir->path()).toUtf8().constData());
-    QVERIFY(!doc.Load(dir->path() + "/" + file));
+    QTest::ignoreMessage(QtDebugMsg, debugLine.replace("@", dir.path()).toUtf8().constData());
+    QVERIFY(!doc.Load(dir.path() + "/" + file));
     QVERIFY(doc.isEmpty());
-    QVERIFY(doc.doc.isNull());
+    QStringList list{"stale"};
+    QVERIFY(doc.getDependencies(list));
+    QCOMPARE(list, QStringList());
 }
 
 void TestHVamJson::failedLoadAfterSuccess()
@@ -159,16 +116,14 @@ void TestHVamJson::failedLoadAfterSuccess()
     QVERIFY(doc.Load(good));
 
     // A file that cannot be opened leaves the loaded document alone.
-    QVERIFY(!doc.Load(dir->path() + "/none.json"));
-    QCOMPARE(doc.fileName, good);
+    QVERIFY(!doc.Load(dir.path() + "/none.json"));
     QStringList list;
     doc.getDependencies(list);
     QCOMPARE(list, QStringList({"A.b.1", "PC"}));
 
     // A file that does not parse replaces the document, not the name.
-    TestFiles::write(dir->path() + "/bad.json", "{");
-    QVERIFY(!doc.Load(dir->path() + "/bad.json"));
-    QVERIFY(!doc.isEmpty());
+    TestFiles::write(dir.path() + "/bad.json", "{");
+    QVERIFY(!doc.Load(dir.path() + "/bad.json"));
     QCOMPARE(doc.fileName, good);
     doc.getDependencies(list);
     QCOMPARE(list, QStringList());

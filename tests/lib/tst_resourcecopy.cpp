@@ -63,15 +63,13 @@ private slots:
     void copiesSceneAndResources();
     void sceneAndThumbnail_data();
     void sceneAndThumbnail();
-    void secondRunCopiesNothingNew();
-    void noGameRootTouchesNothing();
+    void refusedCopyTouchesNothing_data();
+    void refusedCopyTouchesNothing();
     void hostileValuesStayInside_data();
     void hostileValuesStayInside();
-    void destinationOutsideCases();
 
 private:
-    void makeGame();
-    QString changesOutsideDestination(const QStringList& before) const;
+    QStringList outsideDestination() const;
 
     QTemporaryDir* dir = nullptr;
     QString game;
@@ -92,7 +90,27 @@ void TestResourceCopy::init()
     QDir::setCurrent(dir->path());
     game = dir->path() + "/games/VaM";
     destination = dir->path() + "/out/dest/here";
-    makeGame();
+    // Each file holds its path in the game, so that a copy shows where it came from.
+    const QList<QPair<QString, QStringList>> folders = {
+        {".", {"VaM.exe", "top.jpg"}},
+        {"Saves/scene", {"a.jpg", "other.json"}},
+        {"Custom/Clothing/Female/x", {"a.vam", "a.vaj", "a.jpg", "sub/inner.txt"}},
+        {"Custom/Hair/Female/h", {"b.vam", "b.vaj", "b.vab", "b.jpg"}},
+        {"Custom/Hair/Female/plain", {"noext.txt", "noext.vaj"}},
+        {"Custom/Atom/Person/Morphs/female", {"m.vmi", "m.vmb"}},
+        {"Custom/Assets", {"x.assetbundle", "y.assetbundle"}},
+        {":/Custom/Scripts", {"s.cs"}},
+        {"AddonPackages", {"Author/Sub/Author.Pkg.1.var", "Other.Pack.2.var", "Unused.Pack.1.var"}},
+    };
+    for (const auto& folder : folders) {
+        for (const QString& name : folder.second) {
+            const QString file = folder.first + "/" + name;
+            QVERIFY(TestFiles::write(game + "/" + file, file.toUtf8()));
+        }
+    }
+    QVERIFY(TestFiles::write(game + "/Saves/scene/a.json", scene));
+    QVERIFY(TestFiles::write(dir->path() + "/outside.txt", "outside"));
+    QVERIFY(QDir().mkpath(dir->path() + "/out/dest"));
 }
 
 void TestResourceCopy::cleanup()
@@ -102,82 +120,27 @@ void TestResourceCopy::cleanup()
     dir = nullptr;
 }
 
-void TestResourceCopy::makeGame()
+// Every entry of the test folder but the destination and what it holds.
+QStringList TestResourceCopy::outsideDestination() const
 {
-    const QStringList files = {
-        "VaM.exe",
-        "Saves/scene/a.json",
-        "Saves/scene/a.jpg",
-        "Saves/scene/other.json",
-        "Saves/scene/plain.scene",
-        "top.json",
-        "top.jpg",
-        "Custom/Clothing/Female/x/a.vam",
-        "Custom/Clothing/Female/x/a.vaj",
-        "Custom/Clothing/Female/x/a.jpg",
-        "Custom/Clothing/Female/x/sub/inner.txt",
-        "Custom/Hair/Female/h/b.vam",
-        "Custom/Hair/Female/h/b.vaj",
-        "Custom/Hair/Female/h/b.vab",
-        "Custom/Hair/Female/h/b.jpg",
-        "Custom/Hair/Female/plain/noext.txt",
-        "Custom/Hair/Female/plain/noext.vaj",
-        "Custom/Atom/Person/Morphs/female/m.vmi",
-        "Custom/Atom/Person/Morphs/female/m.vmb",
-        "Custom/Assets/x.assetbundle",
-        "Custom/Assets/y.assetbundle",
-        ":/Custom/Scripts/s.cs",
-        "AddonPackages/Author/Sub/Author.Pkg.1.var",
-        "AddonPackages/Other.Pack.2.var",
-        "AddonPackages/Unused.Pack.1.var",
-    };
-    for (const QString& file : files) {
-        QVERIFY(TestFiles::write(game + "/" + file, file.toUtf8()));
-    }
-    QVERIFY(TestFiles::write(game + "/Saves/scene/a.json", scene));
-    QVERIFY(TestFiles::write(dir->path() + "/outside.txt", "outside"));
-    QVERIFY(QDir().mkpath(dir->path() + "/out/dest"));
-}
-
-// Entries that appeared or vanished anywhere but inside the destination.
-QString TestResourceCopy::changesOutsideDestination(const QStringList& before) const
-{
-    const QString inside = QDir(dir->path()).relativeFilePath(destination);
-    QStringList changes;
-    const QStringList after = TestFiles::tree(dir->path());
-    for (const QString& entry : after) {
-        if (!before.contains(entry) && entry != inside && !entry.startsWith(inside + "/")) {
-            changes << "+" + entry;
-        }
-    }
-    for (const QString& entry : before) {
-        if (!after.contains(entry)) {
-            changes << "-" + entry;
-        }
-    }
-    return changes.join(", ");
+    return TestFiles::tree(dir->path()).filter(QRegularExpression("^(?!out/dest/here(/|$))"));
 }
 
 void TestResourceCopy::pathSplitRoot_data()
 {
     QTest::addColumn<QString>("path");
-    QTest::addColumn<bool>("found");
-    QTest::addColumn<QString>("root");
+    QTest::addColumn<QString>("root"); // Empty when none is found.
     QTest::addColumn<QString>("rest");
-    QTest::newRow("the game folder itself") << "@" << true << "@"
-                                            << "";
-    QTest::newRow("scene folder") << "@/Saves/scene" << true << "@"
-                                  << "Saves/scene";
-    QTest::newRow("nearest wins") << "@/Custom/Assets/inner/deep" << true << "@/Custom/Assets"
-                                  << "inner/deep";
-    QTest::newRow("none above") << "#/games/other/Saves" << false << ""
-                                << "unchanged";
+    QTest::newRow("the game folder itself") << "@" << QString("@") << QString();
+    QTest::newRow("scene folder") << "@/Saves/scene" << QString("@") << QString("Saves/scene");
+    QTest::newRow("nearest wins") << "@/Custom/Assets/inner/deep" << QString("@/Custom/Assets")
+                                  << QString("inner/deep");
+    QTest::newRow("none above") << "#/games/other/Saves" << QString() << QString("unchanged");
 }
 
 void TestResourceCopy::pathSplitRoot()
 {
     QFETCH(QString, path);
-    QFETCH(bool, found);
     QFETCH(QString, root);
     QFETCH(QString, rest);
     QVERIFY(TestFiles::write(game + "/Custom/Assets/VaM.exe", "second"));
@@ -185,8 +148,8 @@ void TestResourceCopy::pathSplitRoot()
     root.replace("@", game);
     QString foundRoot;
     QString foundRest = "unchanged";
-    QCOMPARE(HVamJson::pathSplitRoot(path, foundRoot, foundRest), found);
-    if (found) {
+    QCOMPARE(HVamJson::pathSplitRoot(path, foundRoot, foundRest), !root.isEmpty());
+    if (!root.isEmpty()) {
         QCOMPARE(foundRoot, root);
     }
     QCOMPARE(foundRest, rest);
@@ -198,40 +161,48 @@ void TestResourceCopy::copiesSceneAndResources()
     QVERIFY(json.Load(game + "/Saves/scene/a.json"));
     QVERIFY(json.searchPathString());
     QCOMPARE(int(json.paths.size()), sceneRecords);
-    const QStringList before = TestFiles::tree(dir->path());
+    const QStringList before = outsideDestination();
 
     QSignalSpy spy(&json, &HVamJson::sig_prog);
-    QVERIFY(json.copyTo(destination, false));
-
+    // A relative destination is taken from the working folder.
+    QVERIFY(json.copyTo("out/dest/here", false));
     Progress expected = {{0, sceneRecords + 1}, {1, 0}};
     for (int i = 0; i < sceneRecords; ++i) {
         expected << qMakePair(i + 2, 0);
     }
     QCOMPARE(progressOf(spy), expected);
 
-    QStringList files = {
-        ":/Custom/Scripts/s.cs",
-        "AddonPackages/Author.Pkg.1.var",
-        "AddonPackages/Other.Pack.2.var",
-        "Custom/Assets/x.assetbundle",
-        "Custom/Atom/Person/Morphs/female/m.vmb",
-        "Custom/Atom/Person/Morphs/female/m.vmi",
-        "Custom/Clothing/Female/x/a.jpg",
-        "Custom/Clothing/Female/x/a.vaj",
-        "Custom/Clothing/Female/x/a.vam",
-        "Custom/Hair/Female/h/b.jpg",
-        "Custom/Hair/Female/h/b.vab",
-        "Custom/Hair/Female/h/b.vaj",
-        "Custom/Hair/Female/h/b.vam",
-        "Custom/Hair/Female/plain/noext.txt",
-        "Saves/scene/a.jpg",
-        "Saves/scene/a.json",
-    };
+    const QStringList files = {":/Custom/Scripts/s.cs",
+                               "AddonPackages/Author.Pkg.1.var",
+                               "AddonPackages/Other.Pack.2.var",
+                               "Custom/Assets/x.assetbundle",
+                               "Custom/Atom/Person/Morphs/female/m.vmb",
+                               "Custom/Atom/Person/Morphs/female/m.vmi",
+                               "Custom/Clothing/Female/x/a.jpg",
+                               "Custom/Clothing/Female/x/a.vaj",
+                               "Custom/Clothing/Female/x/a.vam",
+                               "Custom/Hair/Female/h/b.jpg",
+                               "Custom/Hair/Female/h/b.vab",
+                               "Custom/Hair/Female/h/b.vaj",
+                               "Custom/Hair/Female/h/b.vam",
+                               "Custom/Hair/Female/plain/noext.txt",
+                               "Saves/scene/a.jpg",
+                               "Saves/scene/a.json"};
     QCOMPARE(filesBelow(destination), files);
     QCOMPARE(TestFiles::read(destination + "/AddonPackages/Author.Pkg.1.var"),
              QByteArray("AddonPackages/Author/Sub/Author.Pkg.1.var"));
     QCOMPARE(TestFiles::read(destination + "/Saves/scene/a.json"), scene);
-    QCOMPARE(changesOutsideDestination(before), QString());
+    QCOMPARE(outsideDestination(), before);
+
+    // A second run copies nothing new and overwrites nothing.
+    QVERIFY(TestFiles::write(game + "/Custom/Hair/Female/h/b.vam", "changed"));
+    QVERIFY(TestFiles::write(game + "/AddonPackages/Other.Pack.2.var", "changed"));
+    QVERIFY(json.copyTo(destination, false));
+    QCOMPARE(filesBelow(destination), files);
+    QCOMPARE(TestFiles::read(destination + "/Custom/Hair/Female/h/b.vam"),
+             QByteArray("Custom/Hair/Female/h/b.vam"));
+    QCOMPARE(TestFiles::read(destination + "/AddonPackages/Other.Pack.2.var"),
+             QByteArray("AddonPackages/Other.Pack.2.var"));
 }
 
 void TestResourceCopy::sceneAndThumbnail_data()
@@ -255,7 +226,7 @@ void TestResourceCopy::sceneAndThumbnail()
     QFETCH(QString, scenePath);
     QFETCH(bool, inSubFolder);
     QFETCH(QStringList, expected);
-    TestFiles::write(game + "/" + scenePath, R"({"atoms": []})");
+    QVERIFY(TestFiles::write(game + "/" + scenePath, R"({"atoms": []})"));
     HVamJson json;
     QVERIFY(json.Load(game + "/" + scenePath));
 
@@ -265,38 +236,36 @@ void TestResourceCopy::sceneAndThumbnail()
     QCOMPARE(filesBelow(destination), expected);
 }
 
-void TestResourceCopy::secondRunCopiesNothingNew()
+void TestResourceCopy::refusedCopyTouchesNothing_data()
 {
-    HVamJson json;
-    QVERIFY(json.Load(game + "/Saves/scene/a.json"));
-    json.searchPathString();
-    QVERIFY(json.copyTo(destination, true));
-    const QStringList first = TestFiles::tree(destination);
-
-    TestFiles::write(game + "/Custom/Hair/Female/h/b.vam", "changed");
-    TestFiles::write(game + "/AddonPackages/Other.Pack.2.var", "changed");
-    QSignalSpy spy(&json, &HVamJson::sig_prog);
-    QVERIFY(json.copyTo(destination, true));
-    QCOMPARE(spy.count(), sceneRecords + 2);
-    QCOMPARE(TestFiles::tree(destination), first);
-    const QString copy = destination + "/a.json";
-    QCOMPARE(TestFiles::read(copy + "/Custom/Hair/Female/h/b.vam"),
-             QByteArray("Custom/Hair/Female/h/b.vam"));
-    QCOMPARE(TestFiles::read(copy + "/AddonPackages/Other.Pack.2.var"),
-             QByteArray("AddonPackages/Other.Pack.2.var"));
+    QTest::addColumn<bool>("gameRoot");
+    QTest::addColumn<bool>("loaded");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<int>("records");
+    QTest::newRow("no VaM.exe") << false << true << "@" << sceneRecords;
+    QTest::newRow("nothing loaded") << true << false << "@" << 0;
+    QTest::newRow("no destination") << true << true << QString() << sceneRecords;
 }
 
-void TestResourceCopy::noGameRootTouchesNothing()
+void TestResourceCopy::refusedCopyTouchesNothing()
 {
-    QVERIFY(QFile::remove(game + "/VaM.exe"));
+    QFETCH(bool, gameRoot);
+    QFETCH(bool, loaded);
+    QFETCH(QString, target);
+    QFETCH(int, records);
+    if (!gameRoot) {
+        QVERIFY(QFile::remove(game + "/VaM.exe"));
+    }
     HVamJson json;
-    QVERIFY(json.Load(game + "/Saves/scene/a.json"));
-    json.searchPathString();
+    if (loaded) {
+        QVERIFY(json.Load(game + "/Saves/scene/a.json"));
+        json.searchPathString();
+    }
     const QStringList before = TestFiles::tree(dir->path());
 
     QSignalSpy spy(&json, &HVamJson::sig_prog);
-    QVERIFY(!json.copyTo(destination, false));
-    QCOMPARE(progressOf(spy), Progress({{0, sceneRecords + 1}}));
+    QVERIFY(!json.copyTo(target.replace("@", destination), false));
+    QCOMPARE(progressOf(spy), Progress({{0, records + 1}}));
     QCOMPARE(TestFiles::tree(dir->path()), before);
 }
 
@@ -304,24 +273,20 @@ void TestResourceCopy::hostileValuesStayInside_data()
 {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("value");
-    QTest::newRow("parent of the root") << "hair"
-                                        << "../../outside.txt";
-    QTest::newRow("parent folder copy") << "clothing"
-                                        << "../../outside.txt";
-    QTest::newRow("parent inside a path") << "assetUrl"
-                                          << "Custom/../../../outside.txt";
-    QTest::newRow("absolute path") << "assetUrl"
-                                   << "/etc/hostname";
-    QTest::newRow("absolute folder") << "clothing"
-                                     << "@/outside.txt";
-    QTest::newRow("backslashes") << "morphs"
-                                 << "Custom\\..\\..\\..\\outside.txt";
-    QTest::newRow("drive letter") << "assetUrl"
-                                  << "Custom/c:/outside.txt";
-    QTest::newRow("package with folders") << "plugin#0"
-                                          << "Pkg/../../x:/a";
-    QTest::newRow("package leading out") << "plugin#0"
-                                         << "../../outside:/Custom/a.cs";
+    const char* const rows[][2] = {
+        {"hair", "../../outside.txt"},
+        {"clothing", "../../outside.txt"},
+        {"assetUrl", "Custom/../../../outside.txt"},
+        {"assetUrl", "/etc/hostname"},
+        {"clothing", "@/outside.txt"},
+        {"morphs", "Custom\\..\\..\\..\\outside.txt"},
+        {"assetUrl", "Custom/c:/outside.txt"},
+        {"plugin#0", "Pkg/../../x:/a"},
+        {"plugin#0", "../../outside:/Custom/a.cs"},
+    };
+    for (const auto& row : rows) {
+        QTest::newRow(qPrintable(QString("%1 %2").arg(row[0], row[1]))) << row[0] << row[1];
+    }
 }
 
 void TestResourceCopy::hostileValuesStayInside()
@@ -334,29 +299,11 @@ void TestResourceCopy::hostileValuesStayInside()
     HVamJson json;
     QVERIFY(json.Load(game + "/Saves/scene/a.json"));
     json.paths.push_back(std::make_unique<VamPath>("/atoms/storables/" + key + "/id", value));
-    const QStringList before = TestFiles::tree(dir->path());
+    const QStringList before = outsideDestination();
 
     QVERIFY(json.copyTo(destination, false));
     QCOMPARE(filesBelow(destination), QStringList({"Saves/scene/a.jpg", "Saves/scene/a.json"}));
-    QCOMPARE(changesOutsideDestination(before), QString());
-}
-
-void TestResourceCopy::destinationOutsideCases()
-{
-    HVamJson unloaded;
-    QSignalSpy unloadedSpy(&unloaded, &HVamJson::sig_prog);
-    QVERIFY(!unloaded.copyTo(destination, false));
-    QCOMPARE(unloadedSpy.count(), 1);
-
-    HVamJson json;
-    QVERIFY(json.Load(game + "/Saves/scene/a.json"));
-    const QStringList before = TestFiles::tree(dir->path());
-    QVERIFY(!json.copyTo(QString(), false));
-    QCOMPARE(TestFiles::tree(dir->path()), before);
-
-    // A relative destination is taken from the working folder.
-    QVERIFY(json.copyTo("out/dest/here", false));
-    QCOMPARE(filesBelow(destination), QStringList({"Saves/scene/a.jpg", "Saves/scene/a.json"}));
+    QCOMPARE(outsideDestination(), before);
 }
 
 QTEST_GUILESS_MAIN(TestResourceCopy)
