@@ -3,8 +3,8 @@
 #include "rawzip.h"
 #include "settingsstore.h"
 #include "testarchive.h"
+#include "testfiles.h"
 
-#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -51,26 +51,17 @@ RawZip::Member link(const QByteArray& name, const QByteArray& target)
     return {name, target, RawZip::Member::Link};
 }
 
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile out(path);
-    return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size();
-}
-
 // Every entry below `root` with its kind and, for files, size and time; links are not
 // followed and folders below `skip` are left out.
 QStringList snapshot(const QString& root, const QString& skip = QString())
 {
     QStringList entries;
-    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
+    for (const QString& entry : TestFiles::tree(root)) {
+        const QString path = root + QLatin1Char('/') + entry;
         if (!skip.isEmpty() && (path == skip || path.startsWith(skip + QLatin1Char('/')))) {
             continue;
         }
-        const QFileInfo info = it.fileInfo();
+        const QFileInfo info(path);
         if (info.isSymLink()) {
             entries << path + " -> " + info.symLinkTarget();
         } else if (info.isDir()) {
@@ -82,7 +73,6 @@ QStringList snapshot(const QString& root, const QString& skip = QString())
                            .arg(info.lastModified().toMSecsSinceEpoch());
         }
     }
-    entries.sort();
     return entries;
 }
 
@@ -115,7 +105,11 @@ private slots:
     void hostilePackage();
 
 private:
-    bool makeHostile(const QString& kind, const QString& path);
+    // The hostile package of the row `tag`, in a folder of its own.
+    QString hostileIn(const QString& tag) const
+    {
+        return root.path() + "/packages/" + tag + "/" + hostile;
+    }
     QString outside() const { return root.path() + "/outside"; }
 
     QTemporaryDir root;
@@ -131,172 +125,109 @@ void TestHostile::initTestCase()
     QVERIFY(root.isValid());
     picture = TestArchive::jpeg(16, 16);
     // What a link in a package could point at: none of it may be read or changed.
-    QVERIFY(writeFile(outside() + "/secret.jpg", picture));
-    QVERIFY(writeFile(outside() + "/meta.json", metaJson({{"Leak.Secret.1", licence("FC")}})));
+    QVERIFY(TestFiles::write(outside() + "/secret.jpg", picture));
+    QVERIFY(
+        TestFiles::write(outside() + "/meta.json", metaJson({{"Leak.Secret.1", licence("FC")}})));
     QVERIFY(TestArchive::create(root.path() + "/" + good,
                                 {{"meta.json", metaJson({{"Some.Thing.1", licence("CC BY")}})},
                                  {"Saves/scene/good.jpg", picture}}));
 }
 
-bool TestHostile::makeHostile(const QString& kind, const QString& path)
-{
-    if (kind == "zero bytes") {
-        return writeFile(path, QByteArray());
-    }
-    if (kind == "random bytes") {
-        QByteArray bytes(64 * 1024, '\0');
-        QRandomGenerator random(8);
-        for (char& byte : bytes) {
-            byte = char(random.bounded(256));
-        }
-        return writeFile(path, bytes);
-    }
-    if (kind == "truncated zip") {
-        const QString whole = path + ".whole";
-        if (!TestArchive::create(whole, {{"meta.json", metaJson({{"A.B.1", licence("FC")}})},
-                                         {"Saves/scene/a.jpg", picture},
-                                         {"Saves/scene/b.jpg", TestArchive::jpeg(200, 200)}})) {
-            return false;
-        }
-        QFile source(whole);
-        if (!source.open(QIODevice::ReadOnly)) {
-            return false;
-        }
-        const QByteArray bytes = source.readAll();
-        source.remove();
-        return writeFile(path, bytes.left(bytes.size() * 2 / 3));
-    }
-    if (kind == "meta.json is a folder") {
-        return RawZip::write(path, {{"meta.json/", QByteArray(), RawZip::Member::Directory},
-                                    file("meta.json/inner.jpg", picture),
-                                    file("meta.json/meta.json", metaJson({}))});
-    }
-    if (kind == "meta.json of 50 MB nested arrays") {
-        const int depth = 25 * 1000 * 1000;
-        return TestArchive::create(
-            path, {{"meta.json", QByteArray(depth, '[') + QByteArray(depth, ']')}});
-    }
-    if (kind == "meta.json in UTF-16") {
-        QTextCodec* utf16 = QTextCodec::codecForName("UTF-16LE");
-        const QByteArray bom("\xFF\xFE", 2);
-        return TestArchive::create(
-            path,
-            {{"meta.json",
-              bom + utf16->fromUnicode(QString::fromUtf8(metaJson({{"A.B.1", licence("FC")}})))}});
-    }
-    if (kind == "meta.json with invalid UTF-8") {
-        return TestArchive::create(
-            path, {{"meta.json", "{\"dependencies\": {\"A.\xff\xfe.1\": {\"licenseType\": "
-                                 "\"\xc3\x28\xed\xa0\x80\"}}}"}});
-    }
-    if (kind == "10,000 dependencies") {
-        QJsonObject dependencies{{"Good.Package.latest", licence("FC")}};
-        for (int i = 0; i < 9999; ++i) {
-            dependencies.insert(QString("Creator.Pkg%1.1").arg(i, 5, 10, QLatin1Char('0')),
-                                licence("CC BY"));
-        }
-        return TestArchive::create(path, {{"meta.json", metaJson(dependencies)}});
-    }
-    if (kind == "names of 1,000 characters") {
-        const QByteArray segment(200, 's');
-        const QByteArray deep =
-            segment + '/' + segment + '/' + segment + '/' + segment + '/' + segment + "/c.jpg";
-        return RawZip::write(path, {file("Custom/" + QByteArray(1000, 'a') + ".jpg", picture),
-                                    file("Saves/scene/" + QByteArray(1000, 'b') + ".json", "{}"),
-                                    file("Custom/" + deep, picture)});
-    }
-    if (kind == "names with .. segments") {
-        return RawZip::write(path,
-                             {file("../escape1.jpg", picture), file("../../escape2.jpg", picture),
-                              file("Custom/../../../../escape3.jpg", picture),
-                              file("../meta.json", metaJson({{"Up.Up.1", {}}})),
-                              file("Saves/scene/ok.jpg", picture)});
-    }
-    if (kind == "names with line breaks") {
-        return RawZip::write(path,
-                             {file("Saves/scene/new\nline.jpg", picture),
-                              file("Custom/carriage\rreturn.jpg", picture),
-                              file("Custom/\n2024-03-05 14:07:08 .....  1  1  fake.jpg", picture),
-                              file("meta.json\n", metaJson({{"A.B.1", {}}}))});
-    }
-    if (kind == "names that are only dots") {
-        return RawZip::write(path, {file(".", picture), file("..", picture), file("...", picture),
-                                    file("....jpg", picture), file("Custom/.../x.jpg", picture)});
-    }
-    if (kind == "20,000 members") {
-        QList<RawZip::Member> members;
-        for (int i = 0; i < 20000; ++i) {
-            const QByteArray name = QByteArray::number(i);
-            members << (i % 20 == 0 ? file("Custom/Images/p" + name + ".jpg", picture)
-                                    : file("Custom/Scripts/s" + name + ".cs"));
-        }
-        return RawZip::write(path, members);
-    }
-    if (kind == "encrypted zip") {
-        return TestArchive::create(
-            path,
-            {{"meta.json", metaJson({{"A.B.1", licence("FC")}})}, {"Saves/scene/s.jpg", picture}},
-            {"-tzip", "-pSECRET"});
-    }
-    if (kind == "7z with encrypted names") {
-        return TestArchive::create(
-            path,
-            {{"meta.json", metaJson({{"A.B.1", licence("FC")}})}, {"Saves/scene/s.jpg", picture}},
-            {"-t7z", "-pSECRET", "-mhe=on"});
-    }
-    if (kind == "7z archive") {
-        return TestArchive::create(
-            path,
-            {{"meta.json", metaJson({{"A.B.1", licence("FC")}})}, {"Saves/scene/s.jpg", picture}},
-            {"-t7z"});
-    }
-    if (kind == "links out of the archive") {
-        const QByteArray away = outside().toUtf8();
-        return RawZip::write(path,
-                             {link("meta.json", away + "/meta.json"),
-                              link("Saves/scene/abs.jpg", away + "/secret.jpg"),
-                              link("Saves/scene/rel.jpg", "../../../../../outside/secret.jpg"),
-                              link("Custom/away", away), file("Custom/away/planted.jpg", picture),
-                              link("Custom/inside.jpg", "../Saves/scene/abs.jpg")});
-    }
-    return false;
-}
-
 void TestHostile::hostilePackage_data()
 {
-    QTest::addColumn<QString>("kind");
-    // -1: whatever 7-Zip makes of it.
-    QTest::addColumn<int>("dependencies");
+    QTest::addColumn<int>("dependencies"); // -1: whatever 7-Zip makes of it
     QTest::addColumn<int>("items");
-    QTest::newRow("zero bytes") << "zero bytes" << 0 << 0;
-    QTest::newRow("random bytes") << "random bytes" << 0 << 0;
-    QTest::newRow("truncated zip") << "truncated zip" << -1 << -1;
-    QTest::newRow("meta.json is a folder") << "meta.json is a folder" << 0 << 2;
-    QTest::newRow("meta.json of 50 MB nested arrays")
-        << "meta.json of 50 MB nested arrays" << 0 << 0;
-    QTest::newRow("meta.json in UTF-16") << "meta.json in UTF-16" << 0 << 0;
-    QTest::newRow("meta.json with invalid UTF-8") << "meta.json with invalid UTF-8" << 0 << 0;
-    QTest::newRow("10,000 dependencies") << "10,000 dependencies" << 10000 << 0;
-    QTest::newRow("names of 1,000 characters") << "names of 1,000 characters" << 0 << 3;
-    QTest::newRow("names with .. segments") << "names with .. segments" << 0 << -1;
-    QTest::newRow("names with line breaks") << "names with line breaks" << 0 << -1;
-    QTest::newRow("names that are only dots") << "names that are only dots" << 0 << -1;
-    QTest::newRow("20,000 members") << "20,000 members" << 0 << 20000;
-    QTest::newRow("encrypted zip") << "encrypted zip" << 0 << 1;
-    QTest::newRow("7z with encrypted names") << "7z with encrypted names" << 0 << 0;
-    QTest::newRow("7z archive") << "7z archive" << 1 << 1;
-    QTest::newRow("links out of the archive") << "links out of the archive" << 0 << -1;
+    const auto row = [this](const char* tag, int dependencies, int items) {
+        QTest::newRow(tag) << dependencies << items;
+        QDir().mkpath(QFileInfo(hostileIn(tag)).path());
+        return hostileIn(tag);
+    };
+    const QByteArray meta = metaJson({{"A.B.1", licence("FC")}});
+
+    QVERIFY(TestFiles::write(row("zero bytes", 0, 0), QByteArray()));
+    QByteArray noise(64 * 1024, '\0');
+    QRandomGenerator random(8);
+    for (char& byte : noise) {
+        byte = char(random.bounded(256));
+    }
+    QVERIFY(TestFiles::write(row("random bytes", 0, 0), noise));
+    const QString truncated = row("truncated zip", -1, -1);
+    QVERIFY(TestArchive::create(truncated, {{"meta.json", meta},
+                                            {"Saves/scene/a.jpg", picture},
+                                            {"Saves/scene/b.jpg", TestArchive::jpeg(200, 200)}}));
+    const QByteArray whole = TestFiles::read(truncated);
+    QVERIFY(TestFiles::write(truncated, whole.left(whole.size() * 2 / 3)));
+
+    QVERIFY(RawZip::write(row("meta.json is a folder", 0, 2),
+                          {{"meta.json/", QByteArray(), RawZip::Member::Directory},
+                           file("meta.json/inner.jpg", picture),
+                           file("meta.json/meta.json", metaJson({}))}));
+    const int depth = 25 * 1000 * 1000;
+    QVERIFY(TestArchive::create(row("meta.json of 50 MB nested arrays", 0, 0),
+                                {{"meta.json", QByteArray(depth, '[') + QByteArray(depth, ']')}}));
+    const QByteArray utf16 =
+        QTextCodec::codecForName("UTF-16LE")->fromUnicode(QString::fromUtf8(meta));
+    QVERIFY(TestArchive::create(row("meta.json in UTF-16", 0, 0),
+                                {{"meta.json", QByteArray("\xFF\xFE", 2) + utf16}}));
+    QVERIFY(TestArchive::create(row("meta.json with invalid UTF-8", 0, 0),
+                                {{"meta.json", "{\"dependencies\": {\"A.\xff\xfe.1\": "
+                                               "{\"licenseType\": \"\xc3\x28\xed\xa0\x80\"}}}"}}));
+    QJsonObject many{{"Good.Package.latest", licence("FC")}};
+    for (int i = 0; i < 9999; ++i) {
+        many.insert(QString("Creator.Pkg%1.1").arg(i, 5, 10, QLatin1Char('0')), licence("CC BY"));
+    }
+    QVERIFY(
+        TestArchive::create(row("10,000 dependencies", 10000, 0), {{"meta.json", metaJson(many)}}));
+
+    const QByteArray segment(200, 's');
+    const QByteArray deep =
+        segment + '/' + segment + '/' + segment + '/' + segment + '/' + segment + "/c.jpg";
+    QVERIFY(RawZip::write(row("names of 1,000 characters", 0, 3),
+                          {file("Custom/" + QByteArray(1000, 'a') + ".jpg", picture),
+                           file("Saves/scene/" + QByteArray(1000, 'b') + ".json", "{}"),
+                           file("Custom/" + deep, picture)}));
+    QVERIFY(RawZip::write(row("names with .. segments", 0, -1),
+                          {file("../escape1.jpg", picture), file("../../escape2.jpg", picture),
+                           file("Custom/../../../../escape3.jpg", picture),
+                           file("../meta.json", metaJson({{"Up.Up.1", {}}})),
+                           file("Saves/scene/ok.jpg", picture)}));
+    QVERIFY(RawZip::write(row("names with line breaks", 0, -1),
+                          {file("Saves/scene/new\nline.jpg", picture),
+                           file("Custom/carriage\rreturn.jpg", picture),
+                           file("Custom/\n2024-03-05 14:07:08 .....  1  1  fake.jpg", picture),
+                           file("meta.json\n", metaJson({{"A.B.1", {}}}))}));
+    QVERIFY(RawZip::write(row("names that are only dots", 0, -1),
+                          {file(".", picture), file("..", picture), file("...", picture),
+                           file("....jpg", picture), file("Custom/.../x.jpg", picture)}));
+    QList<RawZip::Member> members;
+    for (int i = 0; i < 20000; ++i) {
+        const QByteArray name = QByteArray::number(i);
+        members << (i % 20 == 0 ? file("Custom/Images/p" + name + ".jpg", picture)
+                                : file("Custom/Scripts/s" + name + ".cs"));
+    }
+    QVERIFY(RawZip::write(row("20,000 members", 0, 20000), members));
+
+    const QMap<QString, QByteArray> locked{{"meta.json", meta}, {"Saves/scene/s.jpg", picture}};
+    QVERIFY(TestArchive::create(row("encrypted zip", 0, 1), locked, {"-tzip", "-pSECRET"}));
+    QVERIFY(TestArchive::create(row("7z with encrypted names", 0, 0), locked,
+                                {"-t7z", "-pSECRET", "-mhe=on"}));
+    QVERIFY(TestArchive::create(row("7z archive", 1, 1), locked, {"-t7z"}));
+
+    const QByteArray away = outside().toUtf8();
+    QVERIFY(RawZip::write(row("links out of the archive", 0, -1),
+                          {link("meta.json", away + "/meta.json"),
+                           link("Saves/scene/abs.jpg", away + "/secret.jpg"),
+                           link("Saves/scene/rel.jpg", "../../../../../outside/secret.jpg"),
+                           link("Custom/away", away), file("Custom/away/planted.jpg", picture),
+                           link("Custom/inside.jpg", "../Saves/scene/abs.jpg")}));
 }
 
 void TestHostile::hostilePackage()
 {
-    QFETCH(QString, kind);
     QFETCH(int, dependencies);
     QFETCH(int, items);
-    const QString folder = root.path() + "/packages/" + QString(QTest::currentDataTag());
-    QVERIFY(QDir().mkpath(folder));
+    const QString folder = QFileInfo(hostileIn(QTest::currentDataTag())).path();
     QVERIFY(QFile::copy(root.path() + "/" + good, folder + "/" + good));
-    QVERIFY(makeHostile(kind, folder + "/" + hostile));
     QSettings(QSettings::NativeFormat, QSettings::UserScope, "Morrowquay", "Quillmark").clear();
     openSettingsGroup("RecentVar")->setValue("Path1", folder);
 
@@ -305,7 +236,6 @@ void TestHostile::hostilePackage()
     auto* packages = window.findChild<QTableWidget*>("tableWidget_Var");
     auto* deps = window.findChild<QTableWidget*>("tableWidget_Depend");
     auto* contents = window.findChild<QListWidget*>("listWidget_InVar");
-    auto* shownPath = window.findChild<QLineEdit*>("lineEdit_FileFullPath");
     QTest::mouseClick(window.findChild<QPushButton*>("pushButton_ListVar"), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(packages->rowCount() == 2 && packages->item(1, 5) != nullptr, 10000);
     QCOMPARE(packages->item(1, 1)->text(), hostile);
@@ -326,7 +256,7 @@ void TestHostile::hostilePackage()
 
     StallMeter stalls;
     packages->selectRow(1);
-    QCOMPARE(shownPath->text(), folder + "/" + hostile);
+    QCOMPARE(window.findChild<QLineEdit*>("lineEdit_FileFullPath")->text(), folder + "/" + hostile);
     QTRY_VERIFY_WITH_TIMEOUT(!showsGood() &&
                                  (dependencies < 0 || deps->rowCount() == dependencies) &&
                                  (items < 0 || contents->count() == items),
