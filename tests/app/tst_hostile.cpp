@@ -6,8 +6,6 @@
 #include "testfiles.h"
 
 #include <QElapsedTimer>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -30,16 +28,6 @@ const int inspectionLimitMs = 60000;
 
 const QString good = QStringLiteral("Good.Package.1.var");
 const QString hostile = QStringLiteral("Hostile.Package.1.var");
-
-QByteArray metaJson(const QJsonObject& dependencies)
-{
-    return QJsonDocument(QJsonObject{{"dependencies", dependencies}}).toJson();
-}
-
-QJsonObject licence(const QString& type)
-{
-    return QJsonObject{{"licenseType", type}};
-}
 
 RawZip::Member file(const QByteArray& name, const QByteArray& data = "x")
 {
@@ -126,10 +114,10 @@ void TestHostile::initTestCase()
     picture = TestArchive::jpeg(16, 16);
     // What a link in a package could point at: none of it may be read or changed.
     QVERIFY(TestFiles::write(outside() + "/secret.jpg", picture));
-    QVERIFY(
-        TestFiles::write(outside() + "/meta.json", metaJson({{"Leak.Secret.1", licence("FC")}})));
+    QVERIFY(TestFiles::write(outside() + "/meta.json",
+                             TestArchive::metaJson({{"Leak.Secret.1", "FC"}})));
     QVERIFY(TestArchive::create(root.path() + "/" + good,
-                                {{"meta.json", metaJson({{"Some.Thing.1", licence("CC BY")}})},
+                                {{"meta.json", TestArchive::metaJson({{"Some.Thing.1", "CC BY"}})},
                                  {"Saves/scene/good.jpg", picture}}));
 }
 
@@ -142,7 +130,7 @@ void TestHostile::hostilePackage_data()
         QDir().mkpath(QFileInfo(hostileIn(tag)).path());
         return hostileIn(tag);
     };
-    const QByteArray meta = metaJson({{"A.B.1", licence("FC")}});
+    const QByteArray meta = TestArchive::metaJson({{"A.B.1", "FC"}});
 
     QVERIFY(TestFiles::write(row("zero bytes", 0, 0), QByteArray()));
     QByteArray noise(64 * 1024, '\0');
@@ -161,7 +149,7 @@ void TestHostile::hostilePackage_data()
     QVERIFY(RawZip::write(row("meta.json is a folder", 0, 2),
                           {{"meta.json/", QByteArray(), RawZip::Member::Directory},
                            file("meta.json/inner.jpg", picture),
-                           file("meta.json/meta.json", metaJson({}))}));
+                           file("meta.json/meta.json", TestArchive::metaJson())}));
     const int depth = 25 * 1000 * 1000;
     QVERIFY(TestArchive::create(row("meta.json of 50 MB nested arrays", 0, 0),
                                 {{"meta.json", QByteArray(depth, '[') + QByteArray(depth, ']')}}));
@@ -172,16 +160,14 @@ void TestHostile::hostilePackage_data()
     QVERIFY(TestArchive::create(row("meta.json with invalid UTF-8", 0, 0),
                                 {{"meta.json", "{\"dependencies\": {\"A.\xff\xfe.1\": "
                                                "{\"licenseType\": \"\xc3\x28\xed\xa0\x80\"}}}"}}));
-    QJsonObject many{{"Good.Package.latest", licence("FC")}};
+    QMap<QString, QString> many{{"Good.Package.latest", "FC"}};
     for (int i = 0; i < 9999; ++i) {
-        many.insert(QString("Creator.Pkg%1.1").arg(i, 5, 10, QLatin1Char('0')), licence("CC BY"));
+        many.insert(QString("Creator.Pkg%1.1").arg(i, 5, 10, QLatin1Char('0')), "CC BY");
     }
-    QVERIFY(
-        TestArchive::create(row("10,000 dependencies", 10000, 0), {{"meta.json", metaJson(many)}}));
+    QVERIFY(TestArchive::create(row("10,000 dependencies", 10000, 0),
+                                {{"meta.json", TestArchive::metaJson(many)}}));
 
-    const QByteArray segment(200, 's');
-    const QByteArray deep =
-        segment + '/' + segment + '/' + segment + '/' + segment + '/' + segment + "/c.jpg";
+    const QByteArray deep = QByteArray(200, 's').append('/').repeated(5) + "c.jpg";
     QVERIFY(RawZip::write(row("names of 1,000 characters", 0, 3),
                           {file("Custom/" + QByteArray(1000, 'a') + ".jpg", picture),
                            file("Saves/scene/" + QByteArray(1000, 'b') + ".json", "{}"),
@@ -189,13 +175,13 @@ void TestHostile::hostilePackage_data()
     QVERIFY(RawZip::write(row("names with .. segments", 0, -1),
                           {file("../escape1.jpg", picture), file("../../escape2.jpg", picture),
                            file("Custom/../../../../escape3.jpg", picture),
-                           file("../meta.json", metaJson({{"Up.Up.1", {}}})),
+                           file("../meta.json", TestArchive::metaJson({{"Up.Up.1", ""}})),
                            file("Saves/scene/ok.jpg", picture)}));
     QVERIFY(RawZip::write(row("names with line breaks", 0, -1),
                           {file("Saves/scene/new\nline.jpg", picture),
                            file("Custom/carriage\rreturn.jpg", picture),
                            file("Custom/\n2024-03-05 14:07:08 .....  1  1  fake.jpg", picture),
-                           file("meta.json\n", metaJson({{"A.B.1", {}}}))}));
+                           file("meta.json\n", TestArchive::metaJson({{"A.B.1", ""}}))}));
     QVERIFY(RawZip::write(row("names that are only dots", 0, -1),
                           {file(".", picture), file("..", picture), file("...", picture),
                            file("....jpg", picture), file("Custom/.../x.jpg", picture)}));
@@ -266,10 +252,7 @@ void TestHostile::hostilePackage()
         QTRY_VERIFY_WITH_TIMEOUT(deps->item(dependencies - 1, 1) != nullptr, inspectionLimitMs);
         QCOMPARE(deps->item(dependencies - 1, 1)->text(), QString("\u221A"));
     }
-    for (int row = 0; row < deps->rowCount(); ++row) {
-        const QTableWidgetItem* name = deps->item(row, 0);
-        QVERIFY(!name || name->text() != "Leak.Secret.1");
-    }
+    QVERIFY(deps->findItems("Leak.Secret.1", Qt::MatchExactly).isEmpty());
 
     // Back to the good package: the hostile inspection stops at once and leaves
     // nothing behind that would spoil the next one.
@@ -288,9 +271,7 @@ void TestHostile::hostilePackage()
                  qPrintable(up.path()));
     }
     // The scratch folder keeps nothing but files of its own, none of them a link.
-    for (const QString& entry : snapshot(scratch)) {
-        QVERIFY2(!entry.contains(" -> "), qPrintable(entry));
-    }
+    QCOMPARE(snapshot(scratch).filter(" -> "), QStringList());
 }
 
 QTEST_MAIN(TestHostile)

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
@@ -54,6 +56,16 @@ bool create(const QString& archivePath, const QMap<QString, QByteArray>& members
     zip.start(program, args);
     return zip.waitForFinished(60000) && zip.exitStatus() == QProcess::NormalExit &&
            zip.exitCode() == 0;
+}
+
+QByteArray metaJson(const QMap<QString, QString>& dependencies)
+{
+    QJsonObject named;
+    for (auto it = dependencies.constBegin(); it != dependencies.constEnd(); ++it) {
+        named.insert(it.key(), it.value().isEmpty() ? QJsonObject()
+                                                    : QJsonObject{{"licenseType", it.value()}});
+    }
+    return QJsonDocument(QJsonObject{{"dependencies", named}}).toJson();
 }
 
 QByteArray picture(int width, int height, const char* format, const QColor& color)

@@ -19,6 +19,10 @@ QString sevenZip();
 bool create(const QString& archivePath, const QMap<QString, QByteArray>& members,
             const QStringList& extraArgs = {QStringLiteral("-tzip")});
 
+/// A package description whose "dependencies" name each key with its licence type;
+/// an empty type leaves the licence out.
+QByteArray metaJson(const QMap<QString, QString>& dependencies = {});
+
 /// A small picture of the given size in pixels, filled with one colour.
 QByteArray picture(int width = 64, int height = 64, const char* format = "JPG",
                    const QColor& color = QColor(200, 40, 40));
