@@ -5,8 +5,6 @@
 #include "testfiles.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -25,51 +23,6 @@ const QColor moved(100, 200, 100);
 const QColor deleted(128, 128, 128);
 const QColor duplicate(255, 128, 128);
 
-void setHistory(const QString& group, const QString& path)
-{
-    const auto settings = openSettingsGroup(group);
-    settings->remove(QString());
-    if (!path.isEmpty()) {
-        settings->setValue(QStringLiteral("Path1"), path);
-    }
-}
-
-void setConfirm(bool confirm)
-{
-    openSettingsGroup(QStringLiteral("Param"))
-        ->setValue(QStringLiteral("Confirm"), confirm ? 1 : 0);
-}
-
-QTableWidget* varTable(MainWindow& window)
-{
-    return window.findChild<QTableWidget*>(QStringLiteral("tableWidget_Var"));
-}
-
-void click(MainWindow& window, const char* name)
-{
-    QTest::mouseClick(window.findChild<QPushButton*>(QLatin1String(name)), Qt::LeftButton);
-}
-
-int rowOf(QTableWidget* table, const QString& name, const QString& folder = QStringLiteral("/"))
-{
-    for (int row = 0; row < table->rowCount(); ++row) {
-        if (table->item(row, 1)->text() == name && table->item(row, 5)->text() == folder) {
-            return row;
-        }
-    }
-    return -1;
-}
-
-bool rowPainted(QTableWidget* table, int row, const QColor& colour)
-{
-    for (int column = 0; column < 6; ++column) {
-        if (table->item(row, column)->background().color() != colour) {
-            return false;
-        }
-    }
-    return true;
-}
-
 QString trashFiles()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
@@ -87,13 +40,10 @@ private slots:
     void cleanup();
     void actOnMarkedRows_data();
     void actOnMarkedRows();
-    void checkedRowsWinOverSelection();
-    void selectedCellActsOnItsRow_data();
-    void selectedCellActsOnItsRow();
-    void moveStopsAtDestination_data();
-    void moveStopsAtDestination();
-    void missingDestinationIsCreatedFirst_data();
-    void missingDestinationIsCreatedFirst();
+    void targets_data();
+    void targets();
+    void moveDestination_data();
+    void moveDestination();
     void nameTakenAtDestination();
     void staleTargetsChangeNothing();
     void spaceFlipsMarks_data();
@@ -103,12 +53,18 @@ private slots:
     void locateAndOpen();
 
 private:
-    // Lists the collection and waits until the listing thread has ended.
-    void listPackages(MainWindow& window);
+    // Opens the window and lists the collection; false when the listing does not end.
+    bool openListed();
+    void click(const char* name);
+    bool pressKey(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+    int rowOf(const QString& name, const QString& folder = QStringLiteral("/")) const;
+    bool rowPainted(int row, const QColor& colour) const;
     QString pkgs() const { return home->path() + QStringLiteral("/pkgs"); }
     QString dest() const { return home->path() + QStringLiteral("/dest"); }
 
     std::unique_ptr<QTemporaryDir> home;
+    std::unique_ptr<MainWindow> window;
+    QTableWidget* table = nullptr;
 };
 
 void TestFileActions::initTestCase()
@@ -126,31 +82,74 @@ void TestFileActions::init()
     home = std::make_unique<QTemporaryDir>();
     QVERIFY(home->isValid());
     qputenv("HOME", QFile::encodeName(home->path()));
-    QVERIFY(TestFiles::write(pkgs() + "/" + alpha, "alpha package"));
-    QVERIFY(TestFiles::write(pkgs() + "/" + alpha + ".depend.txt", "alpha needs"));
-    QVERIFY(TestFiles::write(pkgs() + "/Creator.Alpha.1.jpg", "picture"));
-    QVERIFY(TestFiles::write(pkgs() + "/Creator.Alpha.1.depend.txt", "not a companion"));
-    QVERIFY(TestFiles::write(pkgs() + "/" + beta, "beta package"));
-    QVERIFY(TestFiles::write(pkgs() + "/" + dup, "twin"));
-    QVERIFY(TestFiles::write(pkgs() + "/sub/" + dup, "twin"));
-    setHistory(QStringLiteral("RecentVar"), pkgs());
-    setHistory(QStringLiteral("RecentDest"), QString());
-    setConfirm(false);
+    const QMap<QString, QByteArray> files{{alpha, "alpha package"},
+                                          {alpha + ".depend.txt", "alpha needs"},
+                                          {"Creator.Alpha.1.jpg", "picture"},
+                                          {"Creator.Alpha.1.depend.txt", "not a companion"},
+                                          {beta, "beta package"},
+                                          {dup, "twin"},
+                                          {"sub/" + dup, "twin"}};
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        QVERIFY(TestFiles::write(pkgs() + "/" + it.key(), it.value()));
+    }
+    openSettingsGroup("RecentVar")->setValue("Path1", pkgs());
+    openSettingsGroup("RecentDest")->setValue("Path1", dest());
+    openSettingsGroup("Param")->setValue("Confirm", 0);
 }
 
 void TestFileActions::cleanup()
 {
+    window.reset();
     home.reset();
 }
 
-void TestFileActions::listPackages(MainWindow& window)
+bool TestFileActions::openListed()
 {
-    QTableWidget* table = varTable(window);
-    click(window, "pushButton_ListVar");
-    QTRY_VERIFY_WITH_TIMEOUT(table->rowCount() == 4 && table->item(3, 5) != nullptr, 10000);
+    window = std::make_unique<MainWindow>();
+    table = window->findChild<QTableWidget*>(QStringLiteral("tableWidget_Var"));
+    click("pushButton_ListVar");
+    if (!QTest::qWaitFor([this] { return table->rowCount() == 4 && table->item(3, 5); }, 10000)) {
+        return false;
+    }
     // A selection stops and waits for the worker; the listing has already sent all.
     table->setCurrentCell(0, 1);
     table->clearSelection();
+    return true;
+}
+
+void TestFileActions::click(const char* name)
+{
+    QTest::mouseClick(window->findChild<QPushButton*>(QLatin1String(name)), Qt::LeftButton);
+}
+
+bool TestFileActions::pressKey(Qt::Key key, Qt::KeyboardModifiers modifiers)
+{
+    QApplication::setActiveWindow(window.get());
+    if (!QTest::qWaitForWindowActive(window.get())) {
+        return false;
+    }
+    QTest::keyClick(window.get(), key, modifiers);
+    return true;
+}
+
+int TestFileActions::rowOf(const QString& name, const QString& folder) const
+{
+    for (int row = 0; row < table->rowCount(); ++row) {
+        if (table->item(row, 1)->text() == name && table->item(row, 5)->text() == folder) {
+            return row;
+        }
+    }
+    return -1;
+}
+
+bool TestFileActions::rowPainted(int row, const QColor& colour) const
+{
+    for (int column = 0; column < 6; ++column) {
+        if (table->item(row, column)->background().color() != colour) {
+            return false;
+        }
+    }
+    return true;
 }
 
 void TestFileActions::actOnMarkedRows_data()
@@ -158,25 +157,14 @@ void TestFileActions::actOnMarkedRows_data()
     QTest::addColumn<bool>("move");
     QTest::addColumn<bool>("confirm");
     QTest::addColumn<bool>("shortcut");
-    QTest::addColumn<int>("answer");
-    QTest::addColumn<QStringList>("titles");
-    QTest::addColumn<bool>("acts");
-
-    const QStringList none;
-    const int yes = QMessageBox::Yes;
-    const int no = QMessageBox::No;
-    QTest::newRow("delete, confirmed")
-        << false << true << false << yes << QStringList{"Delete Confirm"} << true;
-    QTest::newRow("delete, declined")
-        << false << true << false << no << QStringList{"Delete Confirm"} << false;
-    QTest::newRow("delete, no question") << false << false << false << no << none << true;
-    QTest::newRow("delete by Ctrl+X") << false << false << true << no << none << true;
-    QTest::newRow("move, confirmed")
-        << true << true << false << yes << QStringList{"Move Confirm"} << true;
-    QTest::newRow("move, declined")
-        << true << true << false << no << QStringList{"Move Confirm"} << false;
-    QTest::newRow("move, no question") << true << false << false << no << none << true;
-    QTest::newRow("move by Ctrl+V") << true << false << true << no << none << true;
+    QTest::addColumn<bool>("yes");
+    for (const bool move : {false, true}) {
+        const char* verb = move ? "move" : "delete";
+        QTest::addRow("%s, confirmed", verb) << move << true << false << true;
+        QTest::addRow("%s, declined", verb) << move << true << false << false;
+        QTest::addRow("%s, no question", verb) << move << false << false << false;
+        QTest::addRow("%s by shortcut", verb) << move << false << true << false;
+    }
 }
 
 void TestFileActions::actOnMarkedRows()
@@ -184,37 +172,29 @@ void TestFileActions::actOnMarkedRows()
     QFETCH(bool, move);
     QFETCH(bool, confirm);
     QFETCH(bool, shortcut);
-    QFETCH(int, answer);
-    QFETCH(QStringList, titles);
-    QFETCH(bool, acts);
-    setConfirm(confirm);
-    setHistory(QStringLiteral("RecentDest"), dest());
+    QFETCH(bool, yes);
+    const bool acts = !confirm || yes;
+    openSettingsGroup("Param")->setValue("Confirm", confirm ? 1 : 0);
 
-    MainWindow window;
-    MessageBoxCatcher catcher{QMessageBox::StandardButton(answer)};
-    listPackages(window);
-    if (QTest::currentTestFailed()) {
-        return;
-    }
-    QTableWidget* table = varTable(window);
-    const int alphaRow = rowOf(table, alpha);
-    const int betaRow = rowOf(table, beta);
+    MessageBoxCatcher catcher(yes ? QMessageBox::Yes : QMessageBox::No);
+    QVERIFY(openListed());
+    const int alphaRow = rowOf(alpha);
+    const int betaRow = rowOf(beta);
     table->item(alphaRow, 0)->setCheckState(Qt::Checked);
     table->item(betaRow, 0)->setCheckState(Qt::Checked);
 
     if (shortcut) {
-        QApplication::setActiveWindow(&window);
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-        QTest::keyClick(&window, move ? Qt::Key_V : Qt::Key_X, Qt::ControlModifier);
+        QVERIFY(pressKey(move ? Qt::Key_V : Qt::Key_X, Qt::ControlModifier));
     } else {
-        click(window, move ? "pushButton_MoveTo" : "pushButton_Del");
+        click(move ? "pushButton_MoveTo" : "pushButton_Del");
     }
 
-    QCOMPARE(catcher.titles, titles);
-    if (!titles.isEmpty()) {
-        QCOMPARE(catcher.texts.value(0),
-                 move ? QString("Move Selected File(s) to DestPath! Confirm?")
-                      : QString("Delete Selected File(s)! Confirm?"));
+    if (confirm) {
+        QCOMPARE(catcher.titles, QStringList{move ? "Move Confirm" : "Delete Confirm"});
+        QCOMPARE(catcher.texts, QStringList{move ? "Move Selected File(s) to DestPath! Confirm?"
+                                                 : "Delete Selected File(s)! Confirm?"});
+    } else {
+        QCOMPARE(catcher.titles, QStringList());
     }
     // The companion goes along; files that only look like one stay.
     const QString target = move ? dest() : trashFiles();
@@ -222,7 +202,8 @@ void TestFileActions::actOnMarkedRows()
         {alpha, "alpha package"}, {alpha + ".depend.txt", "alpha needs"}, {beta, "beta package"}};
     for (auto it = travelling.cbegin(); it != travelling.cend(); ++it) {
         QCOMPARE(QFileInfo::exists(pkgs() + "/" + it.key()), !acts);
-        QCOMPARE(TestFiles::read(target + "/" + it.key()), acts ? it.value() : QByteArray("<unreadable>"));
+        QCOMPARE(TestFiles::read(target + "/" + it.key()),
+                 acts ? it.value() : QByteArray("<unreadable>"));
     }
     QVERIFY(QFileInfo::exists(pkgs() + "/Creator.Alpha.1.jpg"));
     QVERIFY(QFileInfo::exists(pkgs() + "/Creator.Alpha.1.depend.txt"));
@@ -230,137 +211,100 @@ void TestFileActions::actOnMarkedRows()
 
     for (int row : {alphaRow, betaRow}) {
         QCOMPARE(table->item(row, 0)->checkState(), acts ? Qt::Unchecked : Qt::Checked);
-        QCOMPARE(rowPainted(table, row, move ? moved : deleted), acts);
+        QCOMPARE(rowPainted(row, move ? moved : deleted), acts);
     }
     // Unmarked rows keep their own colour.
-    QCOMPARE(table->item(rowOf(table, dup), 1)->background().color(), duplicate);
+    QCOMPARE(table->item(rowOf(dup), 1)->background().color(), duplicate);
 }
 
-void TestFileActions::checkedRowsWinOverSelection()
+void TestFileActions::targets_data()
 {
-    MainWindow window;
-    listPackages(window);
-    if (QTest::currentTestFailed()) {
-        return;
-    }
-    QTableWidget* table = varTable(window);
-    table->item(rowOf(table, alpha), 0)->setCheckState(Qt::Checked);
-    table->setCurrentCell(rowOf(table, beta), 2);
-
-    click(window, "pushButton_Del");
-    QVERIFY(!QFileInfo::exists(pkgs() + "/" + alpha));
-    QCOMPARE(TestFiles::read(pkgs() + "/" + beta), QByteArray("beta package"));
-    QVERIFY(rowPainted(table, rowOf(table, alpha), deleted));
-    QVERIFY(!rowPainted(table, rowOf(table, beta), deleted));
+    QTest::addColumn<bool>("alphaChecked");
+    QTest::addColumn<int>("betaColumn");
+    QTest::newRow("checked row wins over selection") << true << 2;
+    QTest::newRow("selected Time cell") << false << 4;
+    QTest::newRow("selected Path cell") << false << 5;
+    QTest::newRow("selected check box") << false << 0;
 }
 
-void TestFileActions::selectedCellActsOnItsRow_data()
+void TestFileActions::targets()
 {
-    QTest::addColumn<int>("column");
-    QTest::newRow("Time") << 4;
-    QTest::newRow("Path") << 5;
-    QTest::newRow("check box") << 0;
-}
-
-void TestFileActions::selectedCellActsOnItsRow()
-{
-    QFETCH(int, column);
-    MainWindow window;
-    listPackages(window);
-    if (QTest::currentTestFailed()) {
-        return;
-    }
-    QTableWidget* table = varTable(window);
+    QFETCH(bool, alphaChecked);
+    QFETCH(int, betaColumn);
+    QVERIFY(openListed());
     // Sorted by size, the row order no longer follows the record order.
     table->sortItems(3, Qt::DescendingOrder);
-    const int betaRow = rowOf(table, beta);
-    table->setCurrentCell(betaRow, column);
+    const int alphaRow = rowOf(alpha);
+    const int betaRow = rowOf(beta);
+    if (alphaChecked) {
+        table->item(alphaRow, 0)->setCheckState(Qt::Checked);
+    }
+    table->setCurrentCell(betaRow, betaColumn);
 
-    click(window, "pushButton_Del");
-    QVERIFY(!QFileInfo::exists(pkgs() + "/" + beta));
-    QCOMPARE(TestFiles::read(pkgs() + "/" + alpha), QByteArray("alpha package"));
-    QVERIFY(rowPainted(table, betaRow, deleted));
+    click("pushButton_Del");
+    QCOMPARE(TestFiles::read(pkgs() + "/" + alpha),
+             alphaChecked ? QByteArray("<unreadable>") : QByteArray("alpha package"));
+    QCOMPARE(TestFiles::read(pkgs() + "/" + beta),
+             alphaChecked ? QByteArray("beta package") : QByteArray("<unreadable>"));
+    QCOMPARE(rowPainted(alphaRow, deleted), alphaChecked);
+    QCOMPARE(rowPainted(betaRow, deleted), !alphaChecked);
 }
 
-void TestFileActions::moveStopsAtDestination_data()
+void TestFileActions::moveDestination_data()
 {
     QTest::addColumn<QString>("destination");
-    QTest::addColumn<QString>("title");
+    QTest::addColumn<bool>("marked");
+    QTest::addColumn<QStringList>("titles");
     QTest::addColumn<QString>("text");
-    QTest::newRow("none chosen") << QString() << "Move"
+    // The destination is checked, and made, before the marks and the question.
+    QTest::newRow("none chosen") << QString() << false << QStringList{"Move"}
                                  << "Select Dest Path you want First!";
-    QTest::newRow("cannot be made") << "/blocker/sub"
-                                    << "Failed"
+    QTest::newRow("cannot be made") << "/blocker/sub" << false << QStringList{"Failed"}
                                     << "Create Path <home>/blocker/sub Failed!";
+    QTest::newRow("made, then declined")
+        << "/dest/new/folder" << true << QStringList{"Move Confirm"}
+        << "Move Selected File(s) to DestPath! Confirm?";
+    QTest::newRow("made, nothing marked") << "/dest/new/folder" << false << QStringList() << "";
 }
 
-void TestFileActions::moveStopsAtDestination()
+void TestFileActions::moveDestination()
 {
     QFETCH(QString, destination);
-    QFETCH(QString, title);
+    QFETCH(bool, marked);
+    QFETCH(QStringList, titles);
     QFETCH(QString, text);
     QVERIFY(TestFiles::write(home->path() + "/blocker", "a file, not a folder"));
-    if (!destination.isEmpty()) {
-        setHistory(QStringLiteral("RecentDest"), home->path() + destination);
-    }
-    setConfirm(true);
+    const QString folder = home->path() + destination;
+    // An empty entry leaves the history without a destination.
+    openSettingsGroup("RecentDest")->setValue("Path1", destination.isEmpty() ? QString() : folder);
+    openSettingsGroup("Param")->setValue("Confirm", 1);
 
-    // Nothing listed and nothing marked: the destination is checked first all the same.
-    MainWindow window;
-    MessageBoxCatcher catcher(QMessageBox::Yes);
-    click(window, "pushButton_MoveTo");
-    QCOMPARE(catcher.titles, QStringList{title});
-    QCOMPARE(catcher.texts, QStringList{text.replace("<home>", home->path())});
-}
-
-void TestFileActions::missingDestinationIsCreatedFirst_data()
-{
-    QTest::addColumn<bool>("marked");
-    QTest::newRow("marked, declined") << true;
-    QTest::newRow("nothing marked") << false;
-}
-
-void TestFileActions::missingDestinationIsCreatedFirst()
-{
-    QFETCH(bool, marked);
-    const QString newFolder = dest() + "/new/folder";
-    setHistory(QStringLiteral("RecentDest"), newFolder);
-    setConfirm(true);
-
-    MainWindow window;
     MessageBoxCatcher catcher(QMessageBox::No);
-    listPackages(window);
-    if (QTest::currentTestFailed()) {
-        return;
-    }
-    QTableWidget* table = varTable(window);
+    QVERIFY(openListed());
     if (marked) {
-        table->item(rowOf(table, alpha), 0)->setCheckState(Qt::Checked);
+        table->item(rowOf(alpha), 0)->setCheckState(Qt::Checked);
     }
-    click(window, "pushButton_MoveTo");
-    QCOMPARE(catcher.titles, marked ? QStringList{"Move Confirm"} : QStringList());
-    QVERIFY(QFileInfo(newFolder).isDir());
-    QCOMPARE(QDir(newFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    click("pushButton_MoveTo");
+    QCOMPARE(catcher.titles, titles);
+    QCOMPARE(catcher.texts.value(0), text.replace("<home>", home->path()));
+    if (destination.startsWith("/dest")) {
+        QVERIFY(QFileInfo(folder).isDir());
+        QCOMPARE(TestFiles::tree(folder), QStringList());
+    }
     QVERIFY(QFileInfo::exists(pkgs() + "/" + alpha));
 }
 
 void TestFileActions::nameTakenAtDestination()
 {
-    setHistory(QStringLiteral("RecentDest"), dest());
     QVERIFY(TestFiles::write(dest() + "/" + dup, "someone else's"));
 
-    MainWindow window;
-    listPackages(window);
-    if (QTest::currentTestFailed()) {
-        return;
-    }
-    QTableWidget* table = varTable(window);
-    const int dupRow = rowOf(table, dup);
-    const int betaRow = rowOf(table, beta);
+    QVERIFY(openListed());
+    const int dupRow = rowOf(dup);
+    const int betaRow = rowOf(beta);
     table->item(dupRow, 0)->setCheckState(Qt::Checked);
     table->item(betaRow, 0)->setCheckState(Qt::Checked);
 
-    click(window, "pushButton_MoveTo");
+    click("pushButton_MoveTo");
     QCOMPARE(TestFiles::read(pkgs() + "/" + dup), QByteArray("twin"));
     QCOMPARE(TestFiles::read(dest() + "/" + dup), QByteArray("someone else's"));
     QCOMPARE(table->item(dupRow, 0)->checkState(), Qt::Checked);
@@ -368,36 +312,31 @@ void TestFileActions::nameTakenAtDestination()
     QVERIFY(!table->item(dupRow, 0)->data(Qt::BackgroundRole).isValid());
     // The other marked package still goes.
     QCOMPARE(TestFiles::read(dest() + "/" + beta), QByteArray("beta package"));
-    QVERIFY(rowPainted(table, betaRow, moved));
+    QVERIFY(rowPainted(betaRow, moved));
 }
 
 void TestFileActions::staleTargetsChangeNothing()
 {
-    MainWindow window;
-    listPackages(window);
-    if (QTest::currentTestFailed()) {
-        return;
-    }
-    QTableWidget* table = varTable(window);
-    const int alphaRow = rowOf(table, alpha);
+    QVERIFY(openListed());
+    const int alphaRow = rowOf(alpha);
     table->item(alphaRow, 0)->setCheckState(Qt::Checked);
-    click(window, "pushButton_Del");
-    QVERIFY(rowPainted(table, alphaRow, deleted));
+    click("pushButton_Del");
+    QVERIFY(rowPainted(alphaRow, deleted));
     const QStringList trashed = QDir(trashFiles()).entryList(QDir::Files);
     QCOMPARE(trashed.size(), 2);
 
     // Marked again, its files gone: the second try fails and the row stays as it is.
     table->item(alphaRow, 0)->setCheckState(Qt::Checked);
     // A cell that names no record of the listing is passed over.
-    const int betaRow = rowOf(table, beta);
+    const int betaRow = rowOf(beta);
     table->item(betaRow, 0)->setData(Qt::UserRole, 99);
     table->item(betaRow, 0)->setCheckState(Qt::Checked);
-    click(window, "pushButton_Del");
+    click("pushButton_Del");
 
     QCOMPARE(table->item(alphaRow, 0)->checkState(), Qt::Checked);
-    QVERIFY(rowPainted(table, alphaRow, deleted));
+    QVERIFY(rowPainted(alphaRow, deleted));
     QCOMPARE(table->item(betaRow, 0)->checkState(), Qt::Checked);
-    QVERIFY(!rowPainted(table, betaRow, deleted));
+    QVERIFY(!rowPainted(betaRow, deleted));
     QCOMPARE(TestFiles::read(pkgs() + "/" + beta), QByteArray("beta package"));
     QCOMPARE(QDir(trashFiles()).entryList(QDir::Files), trashed);
 }
@@ -406,40 +345,33 @@ void TestFileActions::spaceFlipsMarks_data()
 {
     QTest::addColumn<QList<int>>("columns");
     QTest::addColumn<Qt::CheckState>("before");
-    QTest::addColumn<Qt::CheckState>("after");
-    QTest::newRow("one cell marks") << QList<int>{3} << Qt::Unchecked << Qt::Checked;
-    QTest::newRow("one cell unmarks") << QList<int>{3} << Qt::Checked << Qt::Unchecked;
-    QTest::newRow("partly marked unmarks")
-        << QList<int>{1} << Qt::PartiallyChecked << Qt::Unchecked;
-    QTest::newRow("two cells of a row") << QList<int>{1, 4} << Qt::Unchecked << Qt::Unchecked;
+    QTest::addColumn<Qt::CheckState>("once");
+    QTest::addColumn<Qt::CheckState>("twice");
+    QTest::newRow("one cell") << QList<int>{3} << Qt::Unchecked << Qt::Checked << Qt::Unchecked;
+    QTest::newRow("partly marked")
+        << QList<int>{1} << Qt::PartiallyChecked << Qt::Unchecked << Qt::Checked;
+    QTest::newRow("two cells of a row")
+        << QList<int>{1, 4} << Qt::Unchecked << Qt::Unchecked << Qt::Unchecked;
 }
 
 void TestFileActions::spaceFlipsMarks()
 {
     QFETCH(QList<int>, columns);
     QFETCH(Qt::CheckState, before);
-    QFETCH(Qt::CheckState, after);
-    MainWindow window;
-    listPackages(window);
-    if (QTest::currentTestFailed()) {
-        return;
-    }
-    QTableWidget* table = varTable(window);
-    const int row = rowOf(table, beta);
+    QFETCH(Qt::CheckState, once);
+    QFETCH(Qt::CheckState, twice);
+    QVERIFY(openListed());
+    const int row = rowOf(beta);
     table->item(row, 0)->setCheckState(before);
     for (int column : columns) {
         table->setCurrentItem(table->item(row, column), QItemSelectionModel::Select);
     }
-    QApplication::setActiveWindow(&window);
-    QVERIFY(QTest::qWaitForWindowActive(&window));
 
-    QTest::keyClick(&window, Qt::Key_Space);
-    QCOMPARE(table->item(row, 0)->checkState(), after);
-    QTest::keyClick(&window, Qt::Key_Space);
-    const Qt::CheckState twice =
-        columns.size() % 2 == 0 ? before : (after == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+    QVERIFY(pressKey(Qt::Key_Space));
+    QCOMPARE(table->item(row, 0)->checkState(), once);
+    QVERIFY(pressKey(Qt::Key_Space));
     QCOMPARE(table->item(row, 0)->checkState(), twice);
-    QCOMPARE(table->item(rowOf(table, alpha), 0)->checkState(), Qt::Unchecked);
+    QCOMPARE(table->item(rowOf(alpha), 0)->checkState(), Qt::Unchecked);
 }
 
 void TestFileActions::help_data()
@@ -466,9 +398,9 @@ void TestFileActions::help()
         QVERIFY(TestFiles::write(helpPath, file));
     }
 
-    MainWindow window;
+    window = std::make_unique<MainWindow>();
     MessageBoxCatcher catcher;
-    click(window, "pushButton_Help");
+    click("pushButton_Help");
     QCOMPARE(catcher.titles, QStringList{"Help"});
     const QString footer =
         QStringLiteral("\r\n\r\n********\r\nQuillmark (v1.1.1.1)\r\n"
@@ -478,21 +410,16 @@ void TestFileActions::help()
 
 void TestFileActions::locateAndOpen()
 {
-    MainWindow window;
-    listPackages(window);
-    if (QTest::currentTestFailed()) {
-        return;
-    }
-    QTableWidget* table = varTable(window);
-    const int row = rowOf(table, dup, "/sub/");
+    QVERIFY(openListed());
+    const int row = rowOf(dup, "/sub/");
     table->setCurrentCell(row, 2);
-    const QString path = window.findChild<QLineEdit*>("lineEdit_FileFullPath")->text();
+    const QString path = window->findChild<QLineEdit*>("lineEdit_FileFullPath")->text();
     QCOMPARE(path, pkgs() + "/sub/" + dup);
 
     QTest::ignoreMessage(QtDebugMsg, qPrintable("show in file manager: " + path));
     emit table->itemDoubleClicked(table->item(row, 2));
     QTest::ignoreMessage(QtDebugMsg, qPrintable("show in file manager: " + path));
-    click(window, "pushButton_FileLocation");
+    click("pushButton_FileLocation");
     // Opening the package itself reaches the desktop's handler, which a test has not.
     emit table->itemDoubleClicked(table->item(row, 1));
     QVERIFY(QFileInfo::exists(path));
