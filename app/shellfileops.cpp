@@ -190,8 +190,12 @@ void undoStrayTrash(const QString& trashed, const QString& original)
         qDebug() << "deleteFileToTrash error: left at" << stray.absoluteFilePath();
         return;
     }
-    QFile::remove(stray.absolutePath() + QStringLiteral("/../info/") + stray.fileName() +
-                  QStringLiteral(".trashinfo"));
+    const QDir trashDir(QFileInfo(stray.absolutePath()).absolutePath());
+    QFile::remove(trashDir.filePath(QStringLiteral("info/") + stray.fileName() +
+                                    QStringLiteral(".trashinfo")));
+    // The folders Qt made for its stray trash go too; rmdir leaves any that hold something.
+    trashDir.rmdir(QStringLiteral("files"));
+    trashDir.rmdir(QStringLiteral("info"));
 }
 #endif
 
