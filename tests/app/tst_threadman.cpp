@@ -1,6 +1,5 @@
 #include "packagefiles.h"
 #include "threadman.h"
-#include "varfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,33 +7,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
-
-void makePackages(const QString& folder, int count)
-{
-    for (int i = 0; i < count; ++i) {
-        QVERIFY(
-            PackageFiles::create(folder + QString("/s%1/Author.P%2.1.var").arg(i % 20).arg(i), 0));
-    }
-}
-
-// Takes the cells of the listing as the window would, so that none is left unowned.
-void takeCells(threadMan& worker)
-{
-    QObject::connect(&worker, &threadMan::fillTable,
-                     [](int, int, int, QTableWidgetItem* item) { delete item; });
-}
-
-} // namespace
-
 class TestThreadMan : public QObject
 {
     Q_OBJECT
 private slots:
     void scratchDirectoryCreatedAndEmptied();
     void secondStartHasNoEffect();
-    void stopEndsTheJob();
-    void unknownModeDoesNothing();
 };
 
 void TestThreadMan::scratchDirectoryCreatedAndEmptied()
@@ -57,50 +35,23 @@ void TestThreadMan::scratchDirectoryCreatedAndEmptied()
 void TestThreadMan::secondStartHasNoEffect()
 {
     QTemporaryDir many;
-    makePackages(many.path(), 400);
+    for (int i = 0; i < 400; ++i) {
+        QVERIFY(PackageFiles::create(many.filePath(QString("s%1/P%2.var").arg(i % 20).arg(i)), 0));
+    }
     QTableWidget table;
     threadMan worker;
+    QObject::connect(&worker, &threadMan::fillTable,
+                     [](int, int, int, QTableWidgetItem* cell) { delete cell; });
+    QSignalSpy listings(&worker, &threadMan::initTableSort);
     worker.mode = 0;
     worker.path = many.path();
     worker.table = &table;
-    takeCells(worker);
-    QSignalSpy listings(&worker, &threadMan::initTableSort);
     worker.startJob();
     worker.startJob();
     QVERIFY(worker.wait(20000));
     QCOMPARE(listings.count(), 1);
     QCOMPARE(worker.files.size(), 400);
     QVERIFY(!worker.busy);
-}
-
-void TestThreadMan::stopEndsTheJob()
-{
-    QTemporaryDir many;
-    makePackages(many.path(), 3000);
-    QTableWidget table;
-    threadMan worker;
-    worker.mode = 0;
-    worker.path = many.path();
-    worker.table = &table;
-    takeCells(worker);
-    worker.startJob();
-    worker.stopJob();
-    QVERIFY(worker.isFinished());
-    QVERIFY(!worker.busy);
-    QVERIFY(worker.files.size() < 3000);
-}
-
-void TestThreadMan::unknownModeDoesNothing()
-{
-    QTableWidget table;
-    threadMan worker;
-    worker.mode = 7;
-    worker.table = &table;
-    QSignalSpy progress(&worker, &threadMan::setProg);
-    worker.startJob();
-    QVERIFY(worker.wait(5000));
-    QVERIFY(worker.files.isEmpty());
-    QCOMPARE(progress.count(), 0);
 }
 
 QTEST_MAIN(TestThreadMan)
