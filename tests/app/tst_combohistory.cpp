@@ -67,7 +67,6 @@ private slots:
     void init();
     void history_data();
     void history();
-    void historiesStayApart();
 
 private:
     QTemporaryDir folders;
@@ -92,6 +91,7 @@ void TestComboHistory::init()
 
 void TestComboHistory::history_data()
 {
+    QTest::addColumn<QString>("name");
     QTest::addColumn<int>("maxHistory");      // 0: not set
     QTest::addColumn<int>("oldPaths");        // stored before as "/old/1", "/old/2", ...
     QTest::addColumn<QStringList>("browsed"); // an empty folder cancels the dialog
@@ -100,27 +100,31 @@ void TestComboHistory::history_data()
     QTest::addColumn<QStringList>("stored");
 
     using L = QStringList;
-    QTest::newRow("first run") << 0 << 0 << L{} << -1 << L{} << L{""};
-    QTest::newRow("browse") << 0 << 0 << L{a, b} << -1 << L{b, a} << L{a, b};
-    QTest::newRow("choose") << 0 << 0 << L{a, b} << 1 << L{a, b} << L{b, a};
+    const QString var = QStringLiteral("Var");
+    QTest::newRow("first run") << var << 0 << 0 << L{} << -1 << L{} << L{""};
+    QTest::newRow("browse") << var << 0 << 0 << L{a, b} << -1 << L{b, a} << L{a, b};
+    QTest::newRow("browse the other")
+        << QString("Dest") << 0 << 0 << L{a, b} << -1 << L{b, a} << L{a, b};
+    QTest::newRow("choose") << var << 0 << 0 << L{a, b} << 1 << L{a, b} << L{b, a};
     QTest::newRow("no second copy")
-        << 0 << 0 << L{a, b, c, a} << -1 << L{a, c, b} << L{b, c, a, ""};
-    QTest::newRow("cancel") << 0 << 0 << L{a, ""} << -1 << L{a} << L{a, ""};
+        << var << 0 << 0 << L{a, b, c, a} << -1 << L{a, c, b} << L{b, c, a, ""};
+    QTest::newRow("cancel") << var << 0 << 0 << L{a, ""} << -1 << L{a} << L{a, ""};
     QTest::newRow("trimmed to MaxHistory")
-        << 0 << 10 << L{a} << -1 << L{a,        "/old/10", "/old/9", "/old/8", "/old/7",
-                                      "/old/6", "/old/5",  "/old/4", "/old/3", "/old/2"}
+        << var << 0 << 10 << L{a} << -1 << L{a,        "/old/10", "/old/9", "/old/8", "/old/7",
+                                             "/old/6", "/old/5",  "/old/4", "/old/3", "/old/2"}
         << L{"/old/2", "/old/3", "/old/4", "/old/5",  "/old/6",
              "/old/7", "/old/8", "/old/9", "/old/10", a};
     QTest::newRow("loaded up to MaxHistory")
-        << 3 << 5 << L{} << -1 << L{"/old/3", "/old/2", "/old/1"}
+        << var << 3 << 5 << L{} << -1 << L{"/old/3", "/old/2", "/old/1"}
         << L{"/old/1", "/old/2", "/old/3", "/old/4", "/old/5"};
     QTest::newRow("values above MaxHistory kept")
-        << 3 << 5 << L{a} << -1 << L{a, "/old/3", "/old/2"}
+        << var << 3 << 5 << L{a} << -1 << L{a, "/old/3", "/old/2"}
         << L{"/old/2", "/old/3", a, "/old/4", "/old/5"};
 }
 
 void TestComboHistory::history()
 {
+    QFETCH(QString, name);
     QFETCH(int, maxHistory);
     QFETCH(int, oldPaths);
     QFETCH(QStringList, browsed);
@@ -130,33 +134,26 @@ void TestComboHistory::history()
     if (maxHistory > 0) {
         openSettingsGroup("Param")->setValue("MaxHistory", maxHistory);
     }
-    const auto recent = openSettingsGroup("RecentVar");
+    const auto recent = openSettingsGroup("Recent" + name);
     for (int i = 1; i <= oldPaths; ++i) {
         recent->setValue(QString("Path%1").arg(i), QString("/old/%1").arg(i));
     }
     recent->sync();
 
-    BoundHistory var("Var");
+    const QString otherName = name == "Var" ? "Dest" : "Var";
+    BoundHistory used(name);
+    BoundHistory other(otherName);
     for (const QString& folder : browsed) {
-        var.browse(folder);
+        used.browse(folder);
     }
     if (chosen >= 0) {
-        var.combo.setCurrentIndex(chosen);
+        used.combo.setCurrentIndex(chosen);
     }
-    QCOMPARE(texts(var.combo), items);
-    QCOMPARE(var.history.currentPath(), items.value(0));
-    QCOMPARE(storedPaths("Var", stored.size()), stored);
-}
-
-void TestComboHistory::historiesStayApart()
-{
-    BoundHistory var("Var");
-    BoundHistory dest("Dest");
-    var.browse(a);
-    dest.browse(b);
-    QCOMPARE(texts(var.combo), QStringList{a});
-    QCOMPARE(texts(dest.combo), QStringList{b});
-    QCOMPARE(storedPaths("Dest", 1), QStringList{b});
+    QCOMPARE(texts(used.combo), items);
+    QCOMPARE(used.history.currentPath(), items.value(0));
+    QCOMPARE(storedPaths(name, stored.size()), stored);
+    QCOMPARE(other.combo.count(), 0);
+    QCOMPARE(storedPaths(otherName, 1), QStringList{""});
 }
 
 QTEST_MAIN(TestComboHistory)
