@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -44,6 +45,7 @@ private slots:
     void nothingToExtract();
     void extractFilesKeepsFolders();
     void extractFilesEncrypted();
+    void extractFilesStopsWhenAsked();
     void listingAppends();
     void sevenZipMissing();
 };
@@ -214,6 +216,26 @@ void TestHZip::extractFilesEncrypted()
     QVERIFY(!zip.ExtractFiles(archive, {"a.jpg"}, dir.filePath("out")));
     QVERIFY(timer.elapsed() < HZip::runLimitMs / 3);
     QVERIFY(QFileInfo(dir.filePath("out/a.jpg")).size() == 0);
+}
+
+void TestHZip::extractFilesStopsWhenAsked()
+{
+    QTemporaryDir dir;
+    // Stored, not compressed: far more than 7-Zip can write before it is first asked.
+    QByteArray big(96 * 1024 * 1024, Qt::Uninitialized);
+    QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(big.data()), big.size() / 4);
+    const QString archive = dir.filePath("big.var");
+    QVERIFY(TestArchive::create(archive, {{"big.jpg", big}}, {"-tzip", "-mx0"}));
+    big.clear();
+
+    HZip zip;
+    int asked = 0;
+    QVERIFY(!zip.ExtractFiles(archive, {"big.jpg"}, dir.filePath("out"), [&asked] {
+        ++asked;
+        return false;
+    }));
+    QCOMPARE(asked, 1);
+    QVERIFY(QFileInfo(dir.filePath("out/big.jpg")).size() < 96 * 1024 * 1024);
 }
 
 void TestHZip::listingAppends()
