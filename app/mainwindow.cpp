@@ -146,7 +146,8 @@ void MainWindow::setupWindow()
     bottomRow->addWidget(ui->checkBox_ShowBigImg);
     bottomRow->addWidget(ui->checkBox_Confirm);
     bottomRow->addStretch(3);
-    ui->label_Link->setText(QStringLiteral("<a href=\"" QUILLMARK_SITE "\">Quillmark MainSite</a>"));
+    ui->label_Link->setText(
+        QStringLiteral("<a href=\"" QUILLMARK_SITE "\">Quillmark MainSite</a>"));
     ui->label_Link->setOpenExternalLinks(true);
     bottomRow->addWidget(ui->label_Link);
     bottomRow->addStretch(3);
@@ -276,16 +277,21 @@ void MainWindow::on_pushButton_Help_clicked()
     QMessageBox::information(this, QStringLiteral("Help"), text, QMessageBox::Ok);
 }
 
+bool MainWindow::confirmed(const QString& title, const QString& text)
+{
+    return ui->checkBox_Confirm->checkState() != Qt::Checked ||
+           QMessageBox::question(this, title, text, QMessageBox::Yes | QMessageBox::No) ==
+               QMessageBox::Yes;
+}
+
 void MainWindow::on_pushButton_Del_clicked()
 {
     QList<QTableWidgetItem*> items;
     if (!getTargetItems(items)) {
         return;
     }
-    if (ui->checkBox_Confirm->checkState() == Qt::Checked &&
-        QMessageBox::question(this, QStringLiteral("Delete Confirm"),
-                              QStringLiteral("Delete Selected File(s)! Confirm?"),
-                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+    if (!confirmed(QStringLiteral("Delete Confirm"),
+                   QStringLiteral("Delete Selected File(s)! Confirm?"))) {
         return;
     }
     worker.moveOrDeleteItems(items, 0, QString());
@@ -315,10 +321,8 @@ void MainWindow::on_pushButton_MoveTo_clicked()
     if (!getTargetItems(items)) {
         return;
     }
-    if (ui->checkBox_Confirm->checkState() == Qt::Checked &&
-        QMessageBox::question(this, QStringLiteral("Move Confirm"),
-                              QStringLiteral("Move Selected File(s) to DestPath! Confirm?"),
-                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+    if (!confirmed(QStringLiteral("Move Confirm"),
+                   QStringLiteral("Move Selected File(s) to DestPath! Confirm?"))) {
         return;
     }
     worker.moveOrDeleteItems(items, 1, dest);

@@ -50,6 +50,9 @@ private:
     void connectWorker();
     void updateSortIndicator(int column);
     bool getTargetItems(QList<QTableWidgetItem*>& items);
+    /// Asks before a move or delete when the user wants to be asked; any answer but
+    /// Yes cancels.
+    bool confirmed(const QString& title, const QString& text);
 
     threadMan worker;
     QVBoxLayout* mainLayout = nullptr;
