@@ -66,9 +66,8 @@ void copyPackage(const QString& root, const QString& destination, const QString&
         return;
     }
     QString found;
-    if (HFile::searchFile(root + QLatin1Char('/') + addonPackages, name, found)) {
-        HFile::copyFile(found,
-                        destination + QLatin1Char('/') + addonPackages + QLatin1Char('/') + name);
+    if (HFile::searchFile(joined(root, addonPackages), name, found)) {
+        HFile::copyFile(found, joined(joined(destination, addonPackages), name));
     }
 }
 
