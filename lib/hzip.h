@@ -20,7 +20,9 @@ struct FILE_IN_VAR
     QString filePath; ///< Path inside the archive, with "/" as separator.
     QString varPath;  ///< The archive path as handed to HZip::GetFileList.
     QString dateTime; ///< 7-Zip's date and time column, as text.
-    qint32 size = 0;  ///< Unpacked size in bytes; 0 when it does not fit 32 signed bits.
+    /// Unpacked size in bytes; the largest qint64 when the listing shows no size, so
+    /// that a size nobody can vouch for passes no size limit.
+    qint64 size = 0;
     qint32 mark = 0;  ///< Free for the caller; 0 when listed.
 };
 Q_DECLARE_TYPEINFO(FILE_IN_VAR, Q_MOVABLE_TYPE);

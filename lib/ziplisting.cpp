@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <limits>
+
 namespace {
 
 const int dateTimeWidth = 19;
@@ -25,13 +27,14 @@ bool isDashedLine(const QString& line)
     return true;
 }
 
-// 0 when the column holds no size: no number, a negative one or one beyond 32 signed bits.
-qint32 sizeColumnValue(const QString& line)
+// The largest size there is when the column holds none (no number or a negative
+// one): read as 0, such a member would pass every size limit.
+qint64 sizeColumnValue(const QString& line)
 {
     const QString column = line.mid(sizeColumn, sizeWidth);
     bool ok = false;
-    const qint32 size = column.mid(column.lastIndexOf(QLatin1Char(' ')) + 1).toInt(&ok);
-    return ok && size >= 0 ? size : 0;
+    const qint64 size = column.mid(column.lastIndexOf(QLatin1Char(' ')) + 1).toLongLong(&ok);
+    return ok && size >= 0 ? size : std::numeric_limits<qint64>::max();
 }
 
 } // namespace

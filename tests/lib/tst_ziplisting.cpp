@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QtTest>
 
+#include <limits>
+
 namespace {
 
 // Records as "date time|size|path", so that a failure shows which one differs.
@@ -48,10 +50,9 @@ void TestZipListing::capturedListings_data()
           "3|win/path/file.jpg", "1|ends in blank ", "0|empty.txt"}) {
         members << stamp + QString::fromUtf8(entry);
     }
-    // Sizes beyond 32 signed bits read as 0.
     QStringList big;
-    for (const char* entry :
-         {"0|Custom/Assets/big bundle.assetbundle", "0|Custom/Assets/huge.assetbundle",
+    for (const char* entry : {"2300000000|Custom/Assets/big bundle.assetbundle",
+                              "5000000000|Custom/Assets/huge.assetbundle",
           "1|Custom/Assets/small.jpg", "2|meta.json"}) {
         big << stamp + QString::fromLatin1(entry);
     }
@@ -105,17 +106,19 @@ void TestZipListing::damagedListings_data()
                              << QStringList({stamp + "23|meta.json",
                                              stamp + "100|Custom/Atom/Person/Pose/my pose.json"});
 
-    // Negative sizes would slip under the picture size limits.
+    // No size at all must not slip under the picture size limits.
     const QString dashes = QStringLiteral(
         "------------------- ----- ------------ ------------  ------------------------\n");
     const QString sizes = dashes +
                           "2024-03-05 14:07:08 .....           -1            1  a.jpg\n"
                           "2024-03-05 14:07:08 .....  -2147483648            1  b.jpg\n"
-                          "2024-03-05 14:07:08 .....          12x            1  c.jpg\n" +
+                          "2024-03-05 14:07:08 .....          12x            1  c.jpg\n"
+                          "2024-03-05 14:07:08 .....                         1  d.jpg\n" +
                           dashes;
+    const QString none = stamp + QString::number(std::numeric_limits<qint64>::max()) + "|";
     QTest::newRow("no size") << sizes
-                             << QStringList(
-                                    {stamp + "0|a.jpg", stamp + "0|b.jpg", stamp + "0|c.jpg"});
+                             << QStringList({none + "a.jpg", none + "b.jpg", none + "c.jpg",
+                                             none + "d.jpg"});
 }
 
 void TestZipListing::damagedListings()
