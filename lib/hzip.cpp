@@ -44,13 +44,14 @@ QString findSevenZip()
         }
         return fromEnvironment;
     }
-    for (const char* name : {"7z", "7zz", "7za"}) {
+    // 7zz is the maintained 7-Zip; 7z on Debian and Ubuntu is p7zip, unchanged since 2016.
+    for (const char* name : {"7zz", "7z", "7za"}) {
         const QString found = QStandardPaths::findExecutable(QString::fromLatin1(name));
         if (!found.isEmpty()) {
             return found;
         }
     }
-    qDebug() << "7-Zip not found: none of 7z 7zz 7za on PATH, and DOVETALK_7Z not set";
+    qDebug() << "7-Zip not found: none of 7zz 7z 7za on PATH, and DOVETALK_7Z not set";
     return QString();
 #endif
 }
@@ -79,17 +80,18 @@ void prepareRun(QProcess& run)
 
 // Waits for the run up to the limit, or until `keepGoing` answers false; a run that
 // is not over by then is ended by the caller's close. True when 7-Zip ended well.
-bool awaitRun(QProcess& run, const std::function<bool()>& keepGoing = {})
+bool awaitRun(QProcess& run, const std::function<bool()>& keepGoing)
 {
     QElapsedTimer clock;
     clock.start();
-    const int step = keepGoing ? 50 : HZip::runLimitMs;
+    // Short steps, so that a stop request ends 7-Zip within a blink.
+    const int step = 50;
     while (run.state() != QProcess::NotRunning && !run.waitForFinished(step)) {
         if (clock.elapsed() >= HZip::runLimitMs) {
             qDebug() << "7-Zip stopped after" << HZip::runLimitMs << "ms:" << run.arguments();
             return false;
         }
-        if (keepGoing && !keepGoing()) {
+        if (!keepGoing()) {
             qDebug() << "7-Zip stopped on request:" << run.arguments();
             return false;
         }
@@ -113,12 +115,19 @@ HZip::HZip(QObject* parent)
 {
     qDebug() << zipExe;
     qDebug() << tmpDir;
-    if (!QDir(tmpDir).exists()) {
-        QDir().mkpath(tmpDir);
-    }
 }
 
 HZip::~HZip() = default;
+
+void HZip::setStopCheck(std::function<bool()> keepGoing)
+{
+    stopCheck = std::move(keepGoing);
+}
+
+bool HZip::keepRunning() const
+{
+    return !stopCheck || stopCheck();
+}
 
 QStringList HZip::listArguments(const QString& varPath)
 {
@@ -187,14 +196,15 @@ void HZip::ExtractAFile(const QString& varPath, const QString& filePath, const Q
     run.setStandardOutputFile(QProcess::nullDevice());
     run.start(zipExe, extractArguments(QFileInfo(varPath).absoluteFilePath(), filePath),
               QIODevice::ReadOnly);
-    awaitRun(run);
+    awaitRun(run, [this] { return keepRunning(); });
     run.close();
 }
 
 bool HZip::ExtractFiles(const QString& varPath, const QStringList& filePaths, const QString& outDir,
                         const std::function<bool()>& keepGoing)
 {
-    if (zipExe.isEmpty() || filePaths.isEmpty() || !QDir().mkpath(outDir)) {
+    if (zipExe.isEmpty() || filePaths.isEmpty() || !QDir().mkpath(outDir) ||
+        !QDir().mkpath(tmpDir)) {
         return false;
     }
     // Thousands of names would not fit a command line on every system: they go in a file.
@@ -214,7 +224,8 @@ bool HZip::ExtractFiles(const QString& varPath, const QStringList& filePaths, co
               extractListArguments(QFileInfo(varPath).absoluteFilePath(),
                                    QFileInfo(listFile.fileName()).absoluteFilePath()),
               QIODevice::ReadOnly);
-    const bool ended = awaitRun(run, keepGoing);
+    const bool ended =
+        awaitRun(run, [&] { return (!keepGoing || keepGoing()) && keepRunning(); });
     run.close();
     return ended;
 }
@@ -224,7 +235,7 @@ void HZip::WaitFinished()
     if (!process) {
         return;
     }
-    awaitRun(*process);
+    awaitRun(*process, [this] { return keepRunning(); });
     process->close();
 }
 

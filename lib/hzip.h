@@ -30,12 +30,13 @@ Q_DECLARE_TYPEINFO(FILE_IN_VAR, Q_MOVABLE_TYPE);
 /// Lists and extracts archive members by running the 7-Zip command-line program.
 ///
 /// 7-Zip is found through its registry key on Windows; elsewhere through the
-/// environment variable DOVETALK_7Z (a full path) or else the first of 7z, 7zz and
-/// 7za on PATH. When it is missing, a debug line says so and every call yields
+/// environment variable DOVETALK_7Z (a full path) or else the first of 7zz, 7z and
+/// 7za on PATH (7zz is the maintained 7-Zip; 7z is often the old p7zip). When it is missing, a debug line says so and every call yields
 /// nothing. Failures are never reported other than by missing data and debug lines.
 ///
 /// Every run of 7-Zip is given no usable standard input and an empty password (an
-/// encrypted member fails at once) and is ended after runLimitMs. Archive and
+/// encrypted member fails at once) and is ended after runLimitMs, or as soon as
+/// the stop check answers false (see setStopCheck). Archive and
 /// member names are taken literally: no switches, wildcards or list files.
 /// An HZip belongs to the thread that creates it and runs one 7-Zip at a time.
 class DOVETALK_EXPORT HZip : public QObject
@@ -45,10 +46,16 @@ public:
     /// Longest time any one run of 7-Zip may take before it is ended.
     static constexpr int runLimitMs = 30000;
 
-    /// Finds 7-Zip and makes sure the scratch folder "~tmp" exists, beside the
-    /// program or, when the program's folder is not writable, in the user's cache.
+    /// Finds 7-Zip. The scratch folder "~tmp" lies beside the program or, when the
+    /// program's folder is not writable, in the user's cache; it is created only
+    /// when an extraction needs it.
     explicit HZip(QObject* parent = nullptr);
     ~HZip() override;
+
+    /// `keepGoing` is asked by every later run of 7-Zip, every 50 ms while it runs;
+    /// once it answers false, the run is ended and yields what a failed run yields.
+    /// A long job hands its stop request to 7-Zip this way.
+    void setStopCheck(std::function<bool()> keepGoing);
 
     /// Starts listing the archive `varPath` and returns while 7-Zip runs.
     /// A listing still running is ended first.
@@ -92,12 +99,15 @@ public slots:
     void on_ProcessResult();
 
 private:
+    bool keepRunning() const;
+
     QString zipExe;
     QString tmpDir;
     QProcess* process = nullptr;
     QString output;
     // Keeps a character split between two pieces of output whole.
     std::unique_ptr<QTextDecoder> decoder;
+    std::function<bool()> stopCheck;
 };
 
 #endif // HZIP_H

@@ -48,6 +48,10 @@ private slots:
     void extractFilesStopsWhenAsked();
     void listingAppends();
     void sevenZipMissing();
+    void lookupOrder_data();
+    void lookupOrder();
+    void stopCheckEndsRuns_data();
+    void stopCheckEndsRuns();
 };
 
 void TestHZip::initTestCase()
@@ -281,6 +285,71 @@ void TestHZip::sevenZipMissing()
     zip.ExtractAFile(archive, QStringLiteral("a.jpg"), dir.filePath("out"), outFile);
     QCOMPARE(outFile, dir.filePath("out/a.jpg"));
     QVERIFY(!QFileInfo::exists(outFile));
+}
+
+void TestHZip::lookupOrder_data()
+{
+    QTest::addColumn<QStringList>("onPath");
+    QTest::addColumn<QString>("fromEnvironment");
+    QTest::addColumn<QString>("expected");
+    const QStringList all{"7z", "7zz", "7za"};
+    QTest::newRow("maintained 7-Zip first") << all << QString() << "7zz";
+    QTest::newRow("then p7zip") << QStringList{"7za", "7z"} << QString() << "7z";
+    QTest::newRow("then standalone") << QStringList{"7za"} << QString() << "7za";
+    QTest::newRow("environment wins") << all << "7za" << "7za";
+}
+
+void TestHZip::lookupOrder()
+{
+    QFETCH(QStringList, onPath);
+    QFETCH(QString, fromEnvironment);
+    QFETCH(QString, expected);
+    QTemporaryDir dir;
+    for (const QString& name : onPath) {
+        QVERIFY(TestFiles::writeScript(dir.filePath(name),
+                                       "echo " + name.toUtf8() + " >> " + dir.filePath("ran").toUtf8()));
+    }
+    const auto path = TestFiles::scopedEnvironment("PATH", dir.path());
+    const auto sevenZip = TestFiles::scopedEnvironment(
+        "DOVETALK_7Z", fromEnvironment.isEmpty() ? QString() : dir.filePath(fromEnvironment));
+    const QString scratch = QCoreApplication::applicationDirPath() + "/~tmp";
+    QVERIFY(QDir(scratch).removeRecursively());
+    HZip zip;
+    listedFiles(zip, dir.filePath("a.var"));
+    QCOMPARE(TestFiles::read(dir.filePath("ran")), expected.toUtf8() + "\n");
+    // Nothing was extracted, so nothing needed the scratch folder.
+    QVERIFY(!QFileInfo::exists(scratch));
+}
+
+void TestHZip::stopCheckEndsRuns_data()
+{
+    QTest::addColumn<int>("run");
+    QTest::newRow("listing") << 0;
+    QTest::newRow("one member") << 1;
+    QTest::newRow("several members") << 2;
+}
+
+void TestHZip::stopCheckEndsRuns()
+{
+    QFETCH(int, run);
+    QTemporaryDir dir;
+    QVERIFY(TestFiles::writeScript(dir.filePath("slow 7z"), "exec sleep 60"));
+    const auto sevenZip = TestFiles::scopedEnvironment("DOVETALK_7Z", dir.filePath("slow 7z"));
+    HZip zip;
+    QElapsedTimer clock;
+    clock.start();
+    zip.setStopCheck([&clock] { return clock.elapsed() < 200; });
+    const QString archive = dir.filePath("a.var");
+    QString outFile;
+    if (run == 0) {
+        QCOMPARE(listedFiles(zip, archive), QStringList());
+    } else if (run == 1) {
+        zip.ExtractAFile(archive, QStringLiteral("a.jpg"), dir.path(), outFile);
+    } else {
+        QVERIFY(!zip.ExtractFiles(archive, {"a.jpg"}, dir.filePath("out")));
+    }
+    // Far below the minute the run would take, and below the limit of every run.
+    QVERIFY2(clock.elapsed() < HZip::runLimitMs / 6, qPrintable(QString::number(clock.elapsed())));
 }
 
 QTEST_GUILESS_MAIN(TestHZip)

@@ -20,7 +20,7 @@ QString sevenZip()
     if (!fromEnv.isEmpty()) {
         return fromEnv;
     }
-    for (const char* name : {"7z", "7zz", "7za"}) {
+    for (const char* name : {"7zz", "7z", "7za"}) {
         const QString found = QStandardPaths::findExecutable(QString::fromLatin1(name));
         if (!found.isEmpty()) {
             return found;

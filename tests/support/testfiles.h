@@ -6,6 +6,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QString>
 #include <QStringList>
 
@@ -26,6 +27,22 @@ inline QByteArray read(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+/// Writes a shell script that its owner may run (a stand-in for an outside program).
+inline bool writeScript(const QString& path, const QByteArray& commands)
+{
+    return write(path, "#!/bin/sh\n" + commands + "\n") &&
+           QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+/// Sets an environment variable until the returned guard goes (an empty value
+/// counts as unset for the variables the program reads).
+inline auto scopedEnvironment(const char* name, const QString& value)
+{
+    const QByteArray previous = qgetenv(name);
+    qputenv(name, QFile::encodeName(value));
+    return qScopeGuard([name, previous] { qputenv(name, previous); });
 }
 
 /// Every entry below `folder` (links not followed), relative to it and sorted.
