@@ -308,22 +308,46 @@ void threadMan::fillVarTable()
 void threadMan::inspectRow(int index)
 {
     zip = new HZip(nullptr);
+    // A stop request ends the 7-Zip run in progress instead of waiting for it.
+    zip->setStopCheck([this] { return busy.load(); });
     if (index >= 0 && index < files.size()) {
         const QString archivePath = files.at(index)->getFullPath();
-        checkDependencies(archivePath);
-        listVarContents(archivePath);
+        // One listing serves both stages: the description's size is known before
+        // anything is extracted.
+        QVector<FILE_IN_VAR> records;
+        zip->PackFileList(archivePath);
+        zip->GetFileList(records, archivePath);
+        if (busy) {
+            checkDependencies(archivePath, records);
+            listVarContents(archivePath, records);
+        }
     }
     delete zip;
     zip = nullptr;
 }
 
-void threadMan::checkDependencies(const QString& archivePath)
+void threadMan::checkDependencies(const QString& archivePath,
+                                  const QVector<FILE_IN_VAR>& records)
 {
     qDebug() << archivePath;
+    // An archive may list a name twice, and 7-Zip would extract every copy.
+    qint64 metaSize = -1;
+    for (const FILE_IN_VAR& record : records) {
+        if (record.filePath == QLatin1String("meta.json")) {
+            metaSize = qMax(metaSize, record.size);
+        }
+    }
+    if (metaSize >= maxMetaSize) {
+        qDebug() << "meta.json not read: listed with" << metaSize << "bytes";
+        setTableRowCount(0);
+        return;
+    }
     // A package without a meta.json must not show the previous package's dependencies.
-    QFile::remove(tempDir + QStringLiteral("/meta.json"));
-    QString outFile;
-    zip->ExtractAFile(archivePath, QStringLiteral("meta.json"), tempDir, outFile);
+    QString outFile = tempDir + QStringLiteral("/meta.json");
+    QFile::remove(outFile);
+    if (metaSize >= 0) {
+        zip->ExtractAFile(archivePath, QStringLiteral("meta.json"), tempDir, outFile);
+    }
 
     HVamJson meta;
     if (!meta.Load(outFile)) {
@@ -386,11 +410,8 @@ void threadMan::appendContentItem(const QImage& image, const QString& label)
         Qt::QueuedConnection);
 }
 
-void threadMan::listVarContents(const QString& archivePath)
+void threadMan::listVarContents(const QString& archivePath, QVector<FILE_IN_VAR>& records)
 {
-    QVector<FILE_IN_VAR> records;
-    zip->PackFileList(archivePath);
-    zip->GetFileList(records, archivePath);
     const int n = records.size();
     if (n < 1) {
         // Not even the previous package's items may stay in view.

@@ -11,6 +11,7 @@
 #include <atomic>
 
 class HZip;
+struct FILE_IN_VAR;
 class QImage;
 class QListWidget;
 class QTableWidget;
@@ -41,8 +42,14 @@ public:
     void scanDir(const QString& folder);
     void fillVarTable();
     void inspectRow(int index);
-    void checkDependencies(const QString& archivePath);
-    void listVarContents(const QString& archivePath);
+    /// `records` is the archive's listing; the description is read only when it is
+    /// listed at less than maxMetaSize bytes.
+    void checkDependencies(const QString& archivePath, const QVector<FILE_IN_VAR>& records);
+    void listVarContents(const QString& archivePath, QVector<FILE_IN_VAR>& records);
+
+    /// A package description this size or larger is not read: it would take as much
+    /// disk and memory as its package asks for.
+    static constexpr qint64 maxMetaSize = 4 * 1024 * 1024;
 
     /// Acts on the package of each item (mode 0 trash, 1 move into `destPath`) and
     /// colours the row of each one dealt with; true when at least one was. Runs on

@@ -7,6 +7,7 @@
 #include "varfile.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -87,6 +88,10 @@ private slots:
     void sizeLimits();
     void progressCoversBothPasses();
     void inWindow();
+    void metaSizeLimit_data();
+    void metaSizeLimit();
+    void stopEndsSlowSevenZip_data();
+    void stopEndsSlowSevenZip();
 
 private:
     QTemporaryDir dir;
@@ -320,6 +325,72 @@ void TestInspection::inWindow()
     QTRY_VERIFY_WITH_TIMEOUT(contents->count() == 1 && showsOwnPicture(contents->item(0)), 20000);
     option->setChecked(false);
     QTRY_VERIFY_WITH_TIMEOUT(contents->count() == 1 && !showsOwnPicture(contents->item(0)), 20000);
+}
+
+void TestInspection::metaSizeLimit_data()
+{
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("under the limit") << threadMan::maxMetaSize - 1 << 1;
+    QTest::newRow("at the limit") << threadMan::maxMetaSize << 0;
+}
+
+void TestInspection::metaSizeLimit()
+{
+    QFETCH(qint64, size);
+    QFETCH(int, rows);
+    const QString package = dir.path() + QString("/meta/P.Q.%1.var").arg(size);
+    const QByteArray meta = TestArchive::metaJson({{"X.Y.1", "FC"}});
+    // Blanks before the document keep it valid JSON at any size.
+    QVERIFY(TestArchive::create(package, {{"meta.json", QByteArray(size - meta.size(), ' ') + meta},
+                                          {"a.json", "{}"}}));
+    Inspector inspector;
+    inspector.addPackage(package);
+    if (rows == 0) {
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("meta.json not read"));
+    }
+    inspector.inspect(0);
+    QCOMPARE(inspector.table.rowCount(), rows);
+    QCOMPARE(QFileInfo::exists(inspector.worker.tempDir + "/meta.json"), rows > 0);
+    QCOMPARE(labels(inspector.list), QStringList{"a.json"});
+}
+
+void TestInspection::stopEndsSlowSevenZip_data()
+{
+    QTest::addColumn<bool>("closing");
+    QTest::newRow("another selection") << false;
+    QTest::newRow("closing the window") << true;
+}
+
+void TestInspection::stopEndsSlowSevenZip()
+{
+    QFETCH(bool, closing);
+    const QString folder = dir.path() + "/slow";
+    QVERIFY(PackageFiles::create(folder + "/A.One.1.var", 0));
+    QVERIFY(PackageFiles::create(folder + "/B.Two.1.var", 0));
+    const QString started = dir.filePath("slow started");
+    QVERIFY(TestFiles::writeScript(dir.filePath("slow 7z"),
+                                   "touch '" + started.toUtf8() + "'\nexec sleep 60"));
+    const auto sevenZip = TestFiles::scopedEnvironment("DOVETALK_7Z", dir.filePath("slow 7z"));
+    QFile::remove(started);
+    openSettingsGroup("RecentVar")->setValue("Path1", folder);
+
+    auto window = std::make_unique<MainWindow>();
+    auto* packages = window->findChild<QTableWidget*>("tableWidget_Var");
+    QTest::mouseClick(window->findChild<QPushButton*>("pushButton_ListVar"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(packages->rowCount() == 2 && packages->item(1, 5) != nullptr, 10000);
+    packages->selectRow(0);
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(started), 10000);
+
+    QElapsedTimer clock;
+    clock.start();
+    if (closing) {
+        window.reset();
+    } else {
+        packages->selectRow(1);
+    }
+    // Waiting for 7-Zip would take half a minute, until its time limit.
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
 }
 
 QTEST_MAIN(TestInspection)
