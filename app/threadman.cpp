@@ -54,13 +54,11 @@ QString listingRoot(const QString& folder)
 } // namespace
 
 threadMan::threadMan()
-    : tempDir(scratchDirectory(QStringLiteral("~tmp2"))),
-      extractInOneRun(!qEnvironmentVariableIsSet("QUILLMARK_EXTRACT_EACH"))
+    : extractInOneRun(!qEnvironmentVariableIsSet("QUILLMARK_EXTRACT_EACH")),
+      scratch(scratchDirectory(QStringLiteral("~tmp2")))
 {
     qRegisterMetaType<QTableWidgetItem*>("QTableWidgetItem*");
-    if (!QDir(tempDir).exists()) {
-        QDir().mkpath(tempDir);
-    }
+    tempDir = scratch.path();
 }
 
 threadMan::~threadMan()
@@ -120,16 +118,7 @@ void threadMan::run()
 
 void threadMan::clearTempDir()
 {
-    QDir dir(tempDir);
-    if (!dir.exists()) {
-        return;
-    }
-    const QFileInfoList entries = dir.entryInfoList(QDir::Files | QDir::NoDotAndDotDot);
-    for (const QFileInfo& entry : entries) {
-        if (!entry.isDir()) {
-            QFile::remove(entry.filePath());
-        }
-    }
+    scratch.clear();
 }
 
 void threadMan::initTableColumns(QTableWidget* target, int kind)

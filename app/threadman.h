@@ -1,6 +1,8 @@
 #ifndef THREADMAN_H
 #define THREADMAN_H
 
+#include "instancescratch.h"
+
 #include <QColor>
 #include <QList>
 #include <QString>
@@ -65,6 +67,7 @@ public:
     std::atomic_bool busy{false};
     bool showBigImg = false;
     HZip* zip = nullptr;
+    // This instance's own folder inside "~tmp2".
     QString tempDir;
     QVector<varFile*> files;
     // Pictures of an inspection come out of the archive in one 7-Zip run; with
@@ -81,6 +84,8 @@ protected:
     void run() override;
 
 private:
+    InstanceScratch scratch;
+
     void clearFiles();
     void scanTree(const QString& folder, QStringList& walk);
     void setTableRowCount(int count);

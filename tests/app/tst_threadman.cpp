@@ -1,8 +1,10 @@
 #include "packagefiles.h"
+#include "testfiles.h"
 #include "threadman.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -19,17 +21,30 @@ void TestThreadMan::scratchDirectoryCreatedAndEmptied()
 {
     const QString scratch = QCoreApplication::applicationDirPath() + "/~tmp2";
     QDir(scratch).removeRecursively();
-    threadMan worker;
-    QCOMPARE(worker.tempDir, scratch);
-    QVERIFY(QFileInfo(scratch).isDir());
+    // What a crashed instance left behind: its folder and a lock of a process that is gone.
+    QProcess gone;
+    gone.start(QStringLiteral("true"), QStringList());
+    const QByteArray pid = QByteArray::number(gone.processId());
+    QVERIFY(gone.waitForFinished());
+    QVERIFY(TestFiles::write(scratch + "/instance-crashed/pictures-1/a.jpg", "x"));
+    QVERIFY(TestFiles::write(scratch + "/.instance-crashed.lock", pid + "\ntst_threadman\n\n"));
 
-    QFile(scratch + "/meta.json").open(QIODevice::WriteOnly);
-    QDir().mkpath(scratch + "/sub");
-    QFile(scratch + "/sub/kept.jpg").open(QIODevice::WriteOnly);
-    worker.clearTempDir();
-    QVERIFY(!QFile::exists(scratch + "/meta.json"));
-    QVERIFY(QFile::exists(scratch + "/sub/kept.jpg"));
-    QVERIFY(QFileInfo(scratch).isDir());
+    auto worker = std::make_unique<threadMan>();
+    QCOMPARE(QFileInfo(worker->tempDir).path(), scratch);
+    QCOMPARE(QDir(scratch).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList{QFileInfo(worker->tempDir).fileName()});
+    QVERIFY(TestFiles::write(worker->tempDir + "/meta.json", "{}"));
+    QVERIFY(TestFiles::write(worker->tempDir + "/pictures-2/b.jpg", "x"));
+    {
+        // Another instance running at the same time keeps to a folder of its own.
+        threadMan other;
+        QVERIFY(other.tempDir != worker->tempDir);
+        QVERIFY(QFile::exists(worker->tempDir + "/meta.json"));
+    }
+    worker->clearTempDir();
+    QCOMPARE(TestFiles::tree(worker->tempDir), QStringList());
+    worker.reset();
+    QCOMPARE(TestFiles::tree(scratch), QStringList());
 }
 
 void TestThreadMan::secondStartHasNoEffect()
