@@ -27,7 +27,8 @@ void removeEntry(const QFileInfo& entry)
 } // namespace
 
 InstanceScratch::InstanceScratch(const QString& root)
-    : folder(root + QStringLiteral("/instance-") + QUuid::createUuid().toString(QUuid::WithoutBraces)),
+    : folder(root + QStringLiteral("/instance-") +
+             QUuid::createUuid().toString(QUuid::WithoutBraces)),
       lock(lockPath(folder))
 {
     QDir().mkpath(root);

@@ -315,8 +315,7 @@ void threadMan::inspectRow(int index)
     zip = nullptr;
 }
 
-void threadMan::checkDependencies(const QString& archivePath,
-                                  const QVector<FILE_IN_VAR>& records)
+void threadMan::checkDependencies(const QString& archivePath, const QVector<FILE_IN_VAR>& records)
 {
     qDebug() << archivePath;
     // An archive may list a name twice, and 7-Zip would extract every copy.

@@ -224,8 +224,7 @@ bool HZip::ExtractFiles(const QString& varPath, const QStringList& filePaths, co
               extractListArguments(QFileInfo(varPath).absoluteFilePath(),
                                    QFileInfo(listFile.fileName()).absoluteFilePath()),
               QIODevice::ReadOnly);
-    const bool ended =
-        awaitRun(run, [&] { return (!keepGoing || keepGoing()) && keepRunning(); });
+    const bool ended = awaitRun(run, [&] { return (!keepGoing || keepGoing()) && keepRunning(); });
     run.close();
     return ended;
 }

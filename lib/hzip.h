@@ -23,7 +23,7 @@ struct FILE_IN_VAR
     /// Unpacked size in bytes; the largest qint64 when the listing shows no size, so
     /// that a size nobody can vouch for passes no size limit.
     qint64 size = 0;
-    qint32 mark = 0;  ///< Free for the caller; 0 when listed.
+    qint32 mark = 0; ///< Free for the caller; 0 when listed.
 };
 Q_DECLARE_TYPEINFO(FILE_IN_VAR, Q_MOVABLE_TYPE);
 
@@ -31,8 +31,9 @@ Q_DECLARE_TYPEINFO(FILE_IN_VAR, Q_MOVABLE_TYPE);
 ///
 /// 7-Zip is found through its registry key on Windows; elsewhere through the
 /// environment variable DOVETALK_7Z (a full path) or else the first of 7zz, 7z and
-/// 7za on PATH (7zz is the maintained 7-Zip; 7z is often the old p7zip). When it is missing, a debug line says so and every call yields
-/// nothing. Failures are never reported other than by missing data and debug lines.
+/// 7za on PATH (7zz is the maintained 7-Zip; 7z is often the old p7zip). When it is
+/// missing, a debug line says so and every call yields nothing. Failures are never
+/// reported other than by missing data and debug lines.
 ///
 /// Every run of 7-Zip is given no usable standard input and an empty password (an
 /// encrypted member fails at once) and is ended after runLimitMs, or as soon as

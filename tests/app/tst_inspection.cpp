@@ -342,8 +342,8 @@ void TestInspection::metaSizeLimit()
     const QString package = dir.path() + QString("/meta/P.Q.%1.var").arg(size);
     const QByteArray meta = TestArchive::metaJson({{"X.Y.1", "FC"}});
     // Blanks before the document keep it valid JSON at any size.
-    QVERIFY(TestArchive::create(package, {{"meta.json", QByteArray(size - meta.size(), ' ') + meta},
-                                          {"a.json", "{}"}}));
+    QVERIFY(TestArchive::create(
+        package, {{"meta.json", QByteArray(size - meta.size(), ' ') + meta}, {"a.json", "{}"}}));
     Inspector inspector;
     inspector.addPackage(package);
     if (rows == 0) {

@@ -296,7 +296,8 @@ void TestHZip::lookupOrder_data()
     QTest::newRow("maintained 7-Zip first") << all << QString() << "7zz";
     QTest::newRow("then p7zip") << QStringList{"7za", "7z"} << QString() << "7z";
     QTest::newRow("then standalone") << QStringList{"7za"} << QString() << "7za";
-    QTest::newRow("environment wins") << all << "7za" << "7za";
+    QTest::newRow("environment wins") << all << "7za"
+                                      << "7za";
 }
 
 void TestHZip::lookupOrder()
@@ -306,8 +307,8 @@ void TestHZip::lookupOrder()
     QFETCH(QString, expected);
     QTemporaryDir dir;
     for (const QString& name : onPath) {
-        QVERIFY(TestFiles::writeScript(dir.filePath(name),
-                                       "echo " + name.toUtf8() + " >> " + dir.filePath("ran").toUtf8()));
+        QVERIFY(TestFiles::writeScript(dir.filePath(name), "echo " + name.toUtf8() + " >> " +
+                                                               dir.filePath("ran").toUtf8()));
     }
     const auto path = TestFiles::scopedEnvironment("PATH", dir.path());
     const auto sevenZip = TestFiles::scopedEnvironment(

@@ -53,7 +53,7 @@ void TestZipListing::capturedListings_data()
     QStringList big;
     for (const char* entry : {"2300000000|Custom/Assets/big bundle.assetbundle",
                               "5000000000|Custom/Assets/huge.assetbundle",
-          "1|Custom/Assets/small.jpg", "2|meta.json"}) {
+                              "1|Custom/Assets/small.jpg", "2|meta.json"}) {
         big << stamp + QString::fromLatin1(entry);
     }
 
