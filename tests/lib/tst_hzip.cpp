@@ -296,8 +296,7 @@ void TestHZip::lookupOrder_data()
     QTest::newRow("maintained 7-Zip first") << all << QString() << "7zz";
     QTest::newRow("then p7zip") << QStringList{"7za", "7z"} << QString() << "7z";
     QTest::newRow("then standalone") << QStringList{"7za"} << QString() << "7za";
-    QTest::newRow("environment wins") << all << "7za"
-                                      << "7za";
+    QTest::newRow("environment wins") << all << QString("7za") << QString("7za");
 }
 
 void TestHZip::lookupOrder()
