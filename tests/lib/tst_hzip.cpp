@@ -50,7 +50,6 @@ private slots:
     void sevenZipMissing();
     void lookupOrder_data();
     void lookupOrder();
-    void stopCheckEndsRuns_data();
     void stopCheckEndsRuns();
 };
 
@@ -321,35 +320,22 @@ void TestHZip::lookupOrder()
     QVERIFY(!QFileInfo::exists(scratch));
 }
 
-void TestHZip::stopCheckEndsRuns_data()
-{
-    QTest::addColumn<int>("run");
-    QTest::newRow("listing") << 0;
-    QTest::newRow("one member") << 1;
-    QTest::newRow("several members") << 2;
-}
-
 void TestHZip::stopCheckEndsRuns()
 {
-    QFETCH(int, run);
     QTemporaryDir dir;
     QVERIFY(TestFiles::writeScript(dir.filePath("slow 7z"), "exec sleep 60"));
     const auto sevenZip = TestFiles::scopedEnvironment("DOVETALK_7Z", dir.filePath("slow 7z"));
     HZip zip;
+    zip.setStopCheck([] { return false; });
     QElapsedTimer clock;
     clock.start();
-    zip.setStopCheck([&clock] { return clock.elapsed() < 200; });
     const QString archive = dir.filePath("a.var");
+    QCOMPARE(listedFiles(zip, archive), QStringList());
     QString outFile;
-    if (run == 0) {
-        QCOMPARE(listedFiles(zip, archive), QStringList());
-    } else if (run == 1) {
-        zip.ExtractAFile(archive, QStringLiteral("a.jpg"), dir.path(), outFile);
-    } else {
-        QVERIFY(!zip.ExtractFiles(archive, {"a.jpg"}, dir.filePath("out")));
-    }
-    // Far below the minute the run would take, and below the limit of every run.
-    QVERIFY2(clock.elapsed() < HZip::runLimitMs / 6, qPrintable(QString::number(clock.elapsed())));
+    zip.ExtractAFile(archive, QStringLiteral("a.jpg"), dir.path(), outFile);
+    QVERIFY(!zip.ExtractFiles(archive, {"a.jpg"}, dir.filePath("out")));
+    // Any one of the runs would take a minute, or half of it until its time limit.
+    QVERIFY(clock.elapsed() < HZip::runLimitMs / 3);
 }
 
 QTEST_GUILESS_MAIN(TestHZip)
