@@ -13,6 +13,8 @@
 #include <QTextCodec>
 #include <QTextDecoder>
 
+#include <utility>
+
 #ifdef Q_OS_WIN
 #include <QSettings>
 #else
