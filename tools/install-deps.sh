@@ -6,7 +6,8 @@
 set -euo pipefail
 
 # A font, so that a window without a desktop around it (tests, CI) can draw text.
-required=(cmake make g++ pkg-config qtbase5-dev p7zip-full fonts-dejavu-core)
+required=(cmake make g++ pkg-config qtbase5-dev libqt5sql5-sqlite libzip-dev p7zip-full
+          fonts-dejavu-core)
 # Newer 7-Zip where the distribution has it; p7zip's 7z serves otherwise.
 optional=(7zip)
 # Only CI's hardening stages need these (g++ brings the sanitizer runtimes itself).

@@ -1,0 +1,204 @@
+#include "indexdatabase.h"
+
+#include <QDataStream>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace {
+
+constexpr int schemaVersion = 1;
+// Another process writes in short transactions; one that holds the lock this long
+// is taken for stuck.
+constexpr int busyTimeoutMs = 10000;
+
+QByteArray packReferences(const QVector<PackageReference>& references)
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_5_12);
+    out << quint32(references.size());
+    for (const PackageReference& reference : references) {
+        out << reference.name << reference.via;
+    }
+    return bytes;
+}
+
+QVector<PackageReference> unpackReferences(const QByteArray& bytes)
+{
+    QDataStream in(bytes);
+    in.setVersion(QDataStream::Qt_5_12);
+    quint32 count = 0;
+    in >> count;
+    QVector<PackageReference> references;
+    for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
+        PackageReference reference;
+        in >> reference.name >> reference.via;
+        references.append(reference);
+    }
+    return references;
+}
+
+bool exec(QSqlQuery& query, const QString& statement)
+{
+    if (query.exec(statement)) {
+        return true;
+    }
+    qDebug() << "library index:" << statement << query.lastError().text();
+    return false;
+}
+
+} // namespace
+
+IndexDatabase::IndexDatabase(const QString& databasePath) : path(databasePath)
+{
+    static std::atomic<int> serial{0};
+    connection = QStringLiteral("libraryindex-%1").arg(++serial);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    if (open(path) && prepare()) {
+        return;
+    }
+    setAside();
+    if (open(path) && prepare()) {
+        return;
+    }
+    // Nowhere to keep it: the records of this run live in memory.
+    qDebug() << "library index: cannot use" << path << "- keeping the index in memory";
+    if (!open(QStringLiteral(":memory:")) || !prepare()) {
+        qDebug() << "library index: no database driver";
+    }
+}
+
+IndexDatabase::~IndexDatabase()
+{
+    closeConnection();
+}
+
+bool IndexDatabase::open(const QString& file)
+{
+    closeConnection();
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+    db.setDatabaseName(file);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs));
+    return db.open();
+}
+
+// Checks the schema version and makes the table when the database is new.
+bool IndexDatabase::prepare()
+{
+    QSqlQuery query(QSqlDatabase::database(connection, false));
+    if (!exec(query, QStringLiteral("PRAGMA user_version")) || !query.next()) {
+        return false;
+    }
+    const int version = query.value(0).toInt();
+    if (version != 0 && version != schemaVersion) {
+        qDebug() << "library index: schema version" << version << "is not ours";
+        return false;
+    }
+    // WAL lets readers go on while another process writes.
+    if (!exec(query, QStringLiteral("PRAGMA journal_mode=WAL")) ||
+        !exec(query, QStringLiteral("BEGIN IMMEDIATE"))) {
+        return false;
+    }
+    const bool made =
+        exec(query, QStringLiteral("CREATE TABLE IF NOT EXISTS packages (path TEXT PRIMARY KEY, "
+                                   "size INTEGER, modified INTEGER, licence TEXT, problem TEXT, "
+                                   "refs BLOB) WITHOUT ROWID")) &&
+        exec(query, QStringLiteral("PRAGMA user_version=%1").arg(schemaVersion));
+    return exec(query, made ? QStringLiteral("COMMIT") : QStringLiteral("ROLLBACK")) && made;
+}
+
+void IndexDatabase::closeConnection()
+{
+    if (QSqlDatabase::contains(connection)) {
+        QSqlDatabase::database(connection, false).close();
+        QSqlDatabase::removeDatabase(connection);
+    }
+}
+
+void IndexDatabase::setAside()
+{
+    closeConnection();
+    const QString aside = path + QStringLiteral(".broken");
+    qDebug() << "library index: setting" << path << "aside as" << aside;
+    QFile::remove(aside);
+    QFile::rename(path, aside);
+    // The journal files belong to the old database; beside a new one they would be
+    // taken for its own.
+    QFile::remove(path + QStringLiteral("-wal"));
+    QFile::remove(path + QStringLiteral("-shm"));
+}
+
+bool IndexDatabase::load(const QString& folder, QHash<QString, IndexedPackage>& packages)
+{
+    packages.clear();
+    QSqlQuery query(QSqlDatabase::database(connection, false));
+    query.setForwardOnly(true);
+    // Every path below the folder sorts between "folder/" and "folder0" ('0' follows '/').
+    query.prepare(QStringLiteral("SELECT path, size, modified, licence, problem, refs FROM packages "
+                                 "WHERE path >= ? AND path < ?"));
+    query.addBindValue(folder + QLatin1Char('/'));
+    query.addBindValue(folder + QLatin1Char('0'));
+    bool ok = query.exec();
+    while (ok && query.next()) {
+        IndexedPackage package = IndexedPackage::fromFile(query.value(0).toString(), query.value(1).toLongLong(),
+                                                          query.value(2).toLongLong());
+        package.licence = query.value(3).toString();
+        package.problem = query.value(4).toString();
+        package.references = unpackReferences(query.value(5).toByteArray());
+        packages.insert(package.path, package);
+    }
+    ok = ok && !query.lastError().isValid();
+    if (ok) {
+        return true;
+    }
+    qDebug() << "library index: cannot read" << path << query.lastError().text();
+    packages.clear();
+    query = QSqlQuery();
+    setAside();
+    if (!open(path) || !prepare()) {
+        open(QStringLiteral(":memory:"));
+        prepare();
+    }
+    return false;
+}
+
+bool IndexDatabase::store(const QVector<IndexedPackage>& packages, const QStringList& gone,
+                          const std::atomic<bool>& stop)
+{
+    if (packages.isEmpty() && gone.isEmpty()) {
+        return true;
+    }
+    QSqlDatabase db = QSqlDatabase::database(connection, false);
+    QSqlQuery query(db);
+    if (!exec(query, QStringLiteral("BEGIN IMMEDIATE"))) {
+        return false;
+    }
+    bool ok = query.prepare(QStringLiteral("DELETE FROM packages WHERE path = ?"));
+    for (int i = 0; ok && i < gone.size() && !stop; ++i) {
+        query.addBindValue(gone[i]);
+        ok = query.exec();
+    }
+    ok = ok && query.prepare(QStringLiteral("INSERT OR REPLACE INTO packages VALUES (?, ?, ?, ?, ?, ?)"));
+    for (int i = 0; ok && i < packages.size() && !stop; ++i) {
+        const IndexedPackage& package = packages[i];
+        query.addBindValue(package.path);
+        query.addBindValue(package.size);
+        query.addBindValue(package.modified);
+        query.addBindValue(package.licence);
+        query.addBindValue(package.problem);
+        query.addBindValue(packReferences(package.references));
+        ok = query.exec();
+    }
+    if (!ok) {
+        qDebug() << "library index: cannot write" << path << query.lastError().text();
+    }
+    ok = ok && !stop;
+    exec(query, ok ? QStringLiteral("COMMIT") : QStringLiteral("ROLLBACK"));
+    return ok;
+}

@@ -1,0 +1,26 @@
+#include "indexedpackage.h"
+
+#include "packagename.h"
+
+#include <QFileInfo>
+
+QString IndexedPackage::name() const
+{
+    return fileName.endsWith(QLatin1String(".var")) ? fileName.left(fileName.size() - 4) : fileName;
+}
+
+IndexedPackage IndexedPackage::fromFile(const QString& path, qint64 size, qint64 modified)
+{
+    IndexedPackage result;
+    result.path = path;
+    result.size = size;
+    result.modified = modified;
+    result.fileName = QFileInfo(path).fileName();
+    const PackageName parsed = PackageName::parse(result.name());
+    if (parsed.isValid() && !parsed.latest) {
+        result.creator = parsed.creator;
+        result.package = parsed.package;
+        result.version = parsed.version;
+    }
+    return result;
+}

@@ -1,0 +1,38 @@
+#ifndef INDEXEDPACKAGE_H
+#define INDEXEDPACKAGE_H
+
+#include <QString>
+#include <QVector>
+
+/// One package named by another package's meta.json.
+struct PackageReference
+{
+    QString name; ///< as written in meta.json, e.g. "Creator.Package.3" or "Creator.Package.latest"
+    QString via;  ///< empty for a direct dependency; for a nested one the chain of names
+                  ///< through which it was recorded, joined with "/" (e.g. "A.B.1/C.D.2")
+};
+
+/// One package file as the library index knows it.
+struct IndexedPackage
+{
+    QString path;        ///< full path of the file
+    qint64 size = 0;
+    qint64 modified = 0; ///< ms since the epoch
+    QString fileName;    ///< "Creator.Package.3.var"
+    QString creator;     ///< parsed from the file name; empty when the name does not parse
+    QString package;
+    int version = -1;    ///< -1 when the name does not parse
+    QString licence;     ///< licenseType of meta.json, may be empty
+    QString problem;     ///< empty for a readable package; else a one-line reason
+    QVector<PackageReference> references;
+
+    /// fileName without ".var".
+    QString name() const;
+    /// Whether the package can satisfy references: readable, with a parsed name.
+    bool isUsable() const { return problem.isEmpty() && version >= 0; }
+
+    /// A package of the file at `path` with its name parsed; nothing read yet.
+    static IndexedPackage fromFile(const QString& path, qint64 size, qint64 modified);
+};
+
+#endif // INDEXEDPACKAGE_H

@@ -1,0 +1,106 @@
+#include "libraryindex.h"
+
+#include "libraryscan.h"
+
+#include <QDir>
+#include <QStandardPaths>
+#include <QThread>
+
+LibraryIndex::LibraryIndex(QObject* parent, const QString& databasePath)
+    : QObject(parent),
+      database(databasePath.isEmpty()
+                   ? QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/library.sqlite")
+                   : databasePath),
+      snapshot(std::make_shared<const LibraryCatalog>())
+{
+}
+
+LibraryIndex::~LibraryIndex()
+{
+    stop();
+    // A stopped job ends within 100 ms; one that does not is left to end on its own
+    // rather than be destroyed while it runs.
+    for (QThread* thread : findChildren<QThread*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (!thread->wait(5000)) {
+            thread->setParent(nullptr);
+        }
+    }
+}
+
+QString LibraryIndex::normalFolder(const QString& folder)
+{
+    return QDir::cleanPath(QDir(folder).absolutePath());
+}
+
+void LibraryIndex::refresh(const QString& folder)
+{
+    stop();
+    const QString normal = normalFolder(folder);
+    if (normal != current) {
+        current = normal;
+        readyFlag = false;
+        pending.clear();
+        snapshot = std::make_shared<const LibraryCatalog>();
+    }
+    start(pending.values(), true);
+}
+
+void LibraryIndex::update(const QStringList& paths)
+{
+    if (current.isEmpty()) {
+        return;
+    }
+    for (const QString& path : paths) {
+        pending.insert(QDir::cleanPath(path));
+    }
+    // Without a finished refresh there is nothing to update: the whole folder is read.
+    const bool whole = !readyFlag || (isRunning() && jobIsWhole);
+    stop();
+    start(pending.values(), whole);
+}
+
+void LibraryIndex::stop()
+{
+    if (jobStop) {
+        *jobStop = true;
+        jobStop.reset();
+    }
+}
+
+void LibraryIndex::start(const QStringList& paths, bool whole)
+{
+    jobStop = std::make_shared<std::atomic<bool>>(false);
+    jobIsWhole = whole;
+    const quint64 serial = ++jobSerial;
+    const std::shared_ptr<std::atomic<bool>> stopFlag = jobStop;
+    LibraryScan scan(current, database, paths, whole ? nullptr : snapshot);
+    QThread* thread = QThread::create([this, serial, stopFlag, scan]() mutable {
+        const auto result = scan.run(*stopFlag, [this, stopFlag](int done, int total) {
+            if (!*stopFlag) {
+                QMetaObject::invokeMethod(this, [this, done, total] { emit progress(done, total); },
+                                          Qt::QueuedConnection);
+            }
+        });
+        if (result && !*stopFlag) {
+            QMetaObject::invokeMethod(this, [this, serial, result] { finish(serial, result); },
+                                      Qt::QueuedConnection);
+        }
+    });
+    // Owned by the index, so that its destructor finds every thread still running.
+    thread->setParent(this);
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    thread->start();
+}
+
+void LibraryIndex::finish(quint64 serial, std::shared_ptr<const LibraryCatalog> result)
+{
+    // A stopped job's result can still be on its way.
+    if (serial != jobSerial || !jobStop) {
+        return;
+    }
+    jobStop.reset();
+    snapshot = std::move(result);
+    readyFlag = true;
+    pending.clear();
+    emit ready();
+}

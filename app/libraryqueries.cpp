@@ -1,0 +1,177 @@
+#include "libraryqueries.h"
+
+#include "packagename.h"
+
+#include <QHash>
+#include <QSet>
+
+#include <algorithm>
+
+namespace LibraryQueries {
+
+namespace {
+
+// Names sort ignoring case; the case decides only between otherwise equal names, so
+// that the order never depends on the input's.
+bool nameLess(const QString& a, const QString& b)
+{
+    const int c = a.compare(b, Qt::CaseInsensitive);
+    return c != 0 ? c < 0 : a < b;
+}
+
+QStringList sortedUnique(QStringList names)
+{
+    std::sort(names.begin(), names.end(), nameLess);
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    return names;
+}
+
+QStringList namesOf(const LibraryCatalog& catalog, const QVector<int>& indexes)
+{
+    QStringList names;
+    for (int i : indexes) {
+        names << catalog.packages()[i].name();
+    }
+    return sortedUnique(names);
+}
+
+// Whether the reference `name` is satisfied; when it is not, `entry` gets the versions
+// that are present instead.
+bool satisfied(const LibraryCatalog& catalog, const QString& name, MissingDependency& entry)
+{
+    const PackageName wanted = PackageName::parse(name);
+    if (!wanted.isValid()) {
+        return !catalog.named(name).isEmpty();
+    }
+    const QVector<int> versions = catalog.versions(wanted.key());
+    if (wanted.latest) {
+        return !versions.isEmpty();
+    }
+    for (int i : versions) {
+        if (catalog.packages()[i].version == wanted.version) {
+            return true;
+        }
+    }
+    entry.otherVersion = !versions.isEmpty();
+    entry.present = namesOf(catalog, versions);
+    std::stable_sort(entry.present.begin(), entry.present.end(), [](const QString& a, const QString& b) {
+        return PackageName::parse(a).version < PackageName::parse(b).version;
+    });
+    return false;
+}
+
+} // namespace
+
+QVector<MissingDependency> missing(const LibraryCatalog& catalog)
+{
+    QVector<MissingDependency> result;
+    for (const QString& name : catalog.referencedNames()) {
+        MissingDependency entry;
+        if (satisfied(catalog, name, entry)) {
+            continue;
+        }
+        QStringList spellings;
+        const QVector<int> referrers = catalog.referrers(name);
+        for (int i : referrers) {
+            const IndexedPackage& user = catalog.packages()[i];
+            for (const PackageReference& reference : user.references) {
+                if (reference.name.compare(name, Qt::CaseInsensitive) == 0) {
+                    spellings << reference.name;
+                    entry.routes << (reference.via.isEmpty() ? user.name()
+                                                             : user.name() + QStringLiteral(" via ") + reference.via);
+                }
+            }
+        }
+        entry.dependency = sortedUnique(spellings).value(0);
+        entry.neededBy = namesOf(catalog, referrers);
+        entry.routes = sortedUnique(entry.routes);
+        result.append(entry);
+    }
+    std::sort(result.begin(), result.end(), [](const MissingDependency& a, const MissingDependency& b) {
+        return nameLess(a.dependency, b.dependency);
+    });
+    return result;
+}
+
+QVector<PackageUser> usedBy(const LibraryCatalog& catalog, const QString& packageName)
+{
+    QString name = packageName;
+    if (name.endsWith(QLatin1String(".var"), Qt::CaseInsensitive)) {
+        name.chop(4);
+    }
+    QVector<int> users = catalog.referrers(name);
+    const PackageName parsed = PackageName::parse(name);
+    if (parsed.isValid() && !parsed.latest) {
+        const QVector<int> versions = catalog.versions(parsed.key());
+        if (!versions.isEmpty() && catalog.packages()[versions.last()].version == parsed.version) {
+            users += catalog.referrers(parsed.key() + QStringLiteral(".latest"));
+        }
+    }
+    std::sort(users.begin(), users.end());
+    users.erase(std::unique(users.begin(), users.end()), users.end());
+    QVector<PackageUser> result;
+    for (int i : users) {
+        result.append({catalog.packages()[i].name(), catalog.packages()[i].path});
+    }
+    std::sort(result.begin(), result.end(), [](const PackageUser& a, const PackageUser& b) {
+        return a.package != b.package ? nameLess(a.package, b.package) : a.path < b.path;
+    });
+    return result;
+}
+
+QVector<OldVersion> oldVersions(const LibraryCatalog& catalog)
+{
+    QVector<OldVersion> result;
+    for (const QString& key : catalog.packageKeys()) {
+        const QVector<int> versions = catalog.versions(key);
+        const IndexedPackage& newest = catalog.packages()[versions.last()];
+        for (int i : versions) {
+            const IndexedPackage& package = catalog.packages()[i];
+            if (package.version < newest.version) {
+                result.append({package.name(), package.path, newest.name(),
+                               namesOf(catalog, catalog.referrers(package.name()))});
+            }
+        }
+    }
+    std::sort(result.begin(), result.end(), [](const OldVersion& a, const OldVersion& b) {
+        return a.package != b.package ? nameLess(a.package, b.package) : a.path < b.path;
+    });
+    return result;
+}
+
+QVector<BrokenPackage> broken(const LibraryCatalog& catalog)
+{
+    QVector<BrokenPackage> result;
+    // The catalog keeps its packages sorted by path already.
+    for (const IndexedPackage& package : catalog.packages()) {
+        if (!package.problem.isEmpty()) {
+            result.append({package.path, package.problem});
+        }
+    }
+    return result;
+}
+
+QVector<DuplicateFile> duplicates(const LibraryCatalog& catalog)
+{
+    QHash<QString, QStringList> pathsByName;
+    QHash<QString, QString> spelling;
+    for (const IndexedPackage& package : catalog.packages()) {
+        const QString key = package.fileName.toLower();
+        pathsByName[key] << package.path;
+        if (!spelling.contains(key)) {
+            spelling.insert(key, package.fileName);
+        }
+    }
+    QVector<DuplicateFile> result;
+    for (auto it = pathsByName.cbegin(); it != pathsByName.cend(); ++it) {
+        if (it.value().size() > 1) {
+            result.append({spelling.value(it.key()), it.value()});
+        }
+    }
+    std::sort(result.begin(), result.end(), [](const DuplicateFile& a, const DuplicateFile& b) {
+        return nameLess(a.file, b.file);
+    });
+    return result;
+}
+
+} // namespace LibraryQueries

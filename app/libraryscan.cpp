@@ -1,0 +1,145 @@
+#include "libraryscan.h"
+
+#include "indexdatabase.h"
+#include "packagereader.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QSet>
+#include <QThread>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+void walk(const QString& folder, QSet<QString>& seen, QVector<IndexedPackage>& found,
+          const std::atomic<bool>& stop)
+{
+    const QString real = QFileInfo(folder).canonicalFilePath();
+    if (real.isEmpty() || seen.contains(real)) {
+        return;
+    }
+    seen.insert(real);
+    const QFileInfoList entries =
+        QDir(folder).entryInfoList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot, QDir::Name | QDir::DirsFirst);
+    for (const QFileInfo& entry : entries) {
+        if (stop) {
+            return;
+        }
+        if (entry.isDir()) {
+            walk(entry.filePath(), seen, found, stop);
+        } else if (entry.suffix() == QLatin1String("var")) {
+            found.append(IndexedPackage::fromFile(entry.filePath(), entry.size(),
+                                                  entry.lastModified().toMSecsSinceEpoch()));
+        }
+    }
+}
+
+bool sameFile(const IndexedPackage& a, const IndexedPackage& b)
+{
+    return a.size == b.size && a.modified == b.modified;
+}
+
+} // namespace
+
+LibraryScan::LibraryScan(const QString& folder, const QString& databasePath, const QStringList& paths,
+                         std::shared_ptr<const LibraryCatalog> base)
+    : folder(folder), databasePath(databasePath), paths(paths), base(std::move(base))
+{
+}
+
+QVector<IndexedPackage> LibraryScan::findPackages(const QString& folder, const std::atomic<bool>& stop)
+{
+    QVector<IndexedPackage> found;
+    QSet<QString> seen;
+    walk(folder, seen, found, stop);
+    return found;
+}
+
+std::shared_ptr<const LibraryCatalog> LibraryScan::run(const std::atomic<bool>& stop, const Progress& progress)
+{
+    IndexDatabase database(databasePath);
+    QVector<IndexedPackage> packages; // what the catalog will hold
+    QVector<IndexedPackage> toRead;
+    QStringList gone;
+    const QSet<QString> forced(paths.begin(), paths.end());
+    if (base && !paths.isEmpty()) {
+        for (const IndexedPackage& package : base->packages()) {
+            if (!forced.contains(package.path)) {
+                packages.append(package);
+            }
+        }
+        const QString prefix = folder + QLatin1Char('/');
+        for (const QString& path : paths) {
+            const QFileInfo info(path);
+            if (path.startsWith(prefix) && info.isFile() && info.suffix() == QLatin1String("var")) {
+                toRead.append(IndexedPackage::fromFile(path, info.size(), info.lastModified().toMSecsSinceEpoch()));
+            } else {
+                gone << path;
+            }
+        }
+    } else {
+        const QVector<IndexedPackage> found = findPackages(folder, stop);
+        QHash<QString, IndexedPackage> known;
+        database.load(folder, known);
+        for (const IndexedPackage& file : found) {
+            const auto it = known.constFind(file.path);
+            if (it != known.constEnd() && sameFile(*it, file) && !forced.contains(file.path)) {
+                packages.append(*it);
+            } else {
+                toRead.append(file);
+            }
+            known.remove(file.path);
+        }
+        gone = known.keys();
+    }
+    if (stop) {
+        return nullptr;
+    }
+    readAll(toRead, stop, progress);
+    // A database that cannot be written costs the next run time, not this one's result.
+    if (stop || (!database.store(toRead, gone, stop) && stop)) {
+        return nullptr;
+    }
+    packages += toRead;
+    return std::make_shared<const LibraryCatalog>(std::move(packages));
+}
+
+void LibraryScan::readAll(QVector<IndexedPackage>& packages, const std::atomic<bool>& stop,
+                          const Progress& progress) const
+{
+    const int total = packages.size();
+    if (total == 0) {
+        return;
+    }
+    std::atomic<int> next{0};
+    std::atomic<int> done{0};
+    // Each thread replaces the entries it takes; the vector itself does not change.
+    IndexedPackage* const items = packages.data();
+    const auto work = [&] {
+        for (int i = next++; i < total && !stop; i = next++) {
+            items[i] = PackageReader::read(items[i].path, items[i].size, items[i].modified);
+            ++done;
+        }
+    };
+    const int count = qBound(1, QThread::idealThreadCount(), total);
+    std::vector<std::unique_ptr<QThread>> threads;
+    for (int i = 0; i < count; ++i) {
+        threads.emplace_back(QThread::create(work));
+        threads.back()->start();
+    }
+    // Progress at most 20 times a second, from this thread only.
+    for (auto& thread : threads) {
+        while (!thread->wait(50)) {
+            if (progress) {
+                progress(done, total);
+            }
+        }
+    }
+    if (progress) {
+        progress(done, total);
+    }
+}

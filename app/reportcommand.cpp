@@ -1,0 +1,214 @@
+#include "reportcommand.h"
+
+#include "libraryindex.h"
+#include "libraryqueries.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+
+#include <cstdio>
+#include <cstring>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+const QString reportNames = QStringLiteral("missing, used-by=NAME, old, broken or duplicates");
+
+bool stderrIsTerminal()
+{
+#ifdef Q_OS_WIN
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(fileno(stderr)) != 0;
+#endif
+}
+
+int fail(const QString& message)
+{
+    QTextStream(stderr) << "quillmark: " << message << '\n';
+    return 2;
+}
+
+QJsonArray toArray(const QStringList& list)
+{
+    return QJsonArray::fromStringList(list);
+}
+
+QString joined(const QJsonValue& list)
+{
+    QStringList names;
+    for (const QJsonValue& name : list.toArray()) {
+        names << name.toString();
+    }
+    return names.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+bool ReportCommand::isRequested(int argc, char* argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const char* argument = argv[i];
+        if (std::strcmp(argument, "--report") == 0 || std::strncmp(argument, "--report=", 9) == 0 ||
+            std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "--help-all") == 0 ||
+            std::strcmp(argument, "-h") == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+int ReportCommand::run(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Quillmark lists your VaM packages in a window. With --report it instead indexes "
+                       "FOLDER and every folder below it, prints one report about the whole library and "
+                       "exits; no display is needed. What it has read is kept in the cache folder, so a "
+                       "second run reads only new and changed packages.\n\n"
+                       "Reports:\n"
+                       "  missing        dependencies that no package of the folder satisfies\n"
+                       "  used-by=NAME   packages that use the package NAME (Creator.Package.Version)\n"
+                       "  old            packages of which a higher version is present\n"
+                       "  broken         files that are not usable packages, with the reason\n"
+                       "  duplicates     file names present in more than one folder\n\n"
+                       "Exit status: 0 with a report, 2 for an unknown report or an unusable folder."));
+    parser.addHelpOption();
+    parser.addOption({QStringLiteral("report"), QStringLiteral("The report to print: ") + reportNames + '.',
+                      QStringLiteral("report")});
+    parser.addOption({QStringLiteral("json"), QStringLiteral("Print the report as one JSON document.")});
+    parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("The package folder to index."));
+    if (!parser.parse(arguments)) {
+        return fail(parser.errorText());
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        QTextStream(stdout) << parser.helpText();
+        return 0;
+    }
+    kind = parser.value(QStringLiteral("report"));
+    if (kind.startsWith(QLatin1String("used-by="))) {
+        usedByName = kind.mid(8);
+        kind = QStringLiteral("used-by");
+    }
+    const QStringList known = {QStringLiteral("missing"), QStringLiteral("old"), QStringLiteral("broken"),
+                               QStringLiteral("duplicates")};
+    if (!known.contains(kind) && !(kind == QLatin1String("used-by") && !usedByName.isEmpty())) {
+        return fail(QStringLiteral("unknown report \"%1\"; use %2").arg(kind, reportNames));
+    }
+    if (parser.positionalArguments().size() != 1) {
+        return fail(QStringLiteral("name one package folder after the report"));
+    }
+    const QString folder = parser.positionalArguments().first();
+    const QFileInfo info(folder);
+    if (!info.exists()) {
+        return fail(QStringLiteral("%1: no such folder").arg(folder));
+    }
+    if (!info.isDir()) {
+        return fail(QStringLiteral("%1: not a folder").arg(folder));
+    }
+    if (!info.isReadable() || !info.isExecutable()) {
+        return fail(QStringLiteral("%1: cannot read the folder").arg(folder));
+    }
+
+    LibraryIndex index;
+    QEventLoop loop;
+    QObject::connect(&index, &LibraryIndex::ready, &loop, &QEventLoop::quit);
+    if (stderrIsTerminal()) {
+        QObject::connect(&index, &LibraryIndex::progress, [](int done, int total) {
+            QTextStream(stderr) << "\rReading packages: " << done << " of " << total << (done == total ? "\n" : "");
+        });
+    }
+    index.refresh(folder);
+    loop.exec();
+
+    const bool json = parser.isSet(QStringLiteral("json"));
+    const QJsonArray entries = report(*index.catalog(), !json);
+    QTextStream out(stdout);
+    out.setCodec("UTF-8");
+    if (json) {
+        out << QJsonDocument(entries).toJson(QJsonDocument::Indented);
+    } else {
+        printText(entries, out);
+    }
+    return 0;
+}
+
+QJsonArray ReportCommand::report(const LibraryCatalog& catalog, bool withRoutes) const
+{
+    QJsonArray entries;
+    if (kind == QLatin1String("missing")) {
+        for (const MissingDependency& entry : LibraryQueries::missing(catalog)) {
+            QJsonObject object{
+                {QStringLiteral("dependency"), entry.dependency},
+                {QStringLiteral("state"), entry.otherVersion ? QStringLiteral("other-version") : QStringLiteral("missing")},
+                {QStringLiteral("present"), toArray(entry.present)},
+                {QStringLiteral("neededBy"), toArray(entry.neededBy)}};
+            if (withRoutes) {
+                object.insert(QStringLiteral("routes"), toArray(entry.routes));
+            }
+            entries.append(object);
+        }
+    } else if (kind == QLatin1String("used-by")) {
+        for (const PackageUser& entry : LibraryQueries::usedBy(catalog, usedByName)) {
+            entries.append(QJsonObject{{QStringLiteral("package"), entry.package}, {QStringLiteral("path"), entry.path}});
+        }
+    } else if (kind == QLatin1String("old")) {
+        for (const OldVersion& entry : LibraryQueries::oldVersions(catalog)) {
+            entries.append(QJsonObject{{QStringLiteral("package"), entry.package},
+                                       {QStringLiteral("path"), entry.path},
+                                       {QStringLiteral("newest"), entry.newest},
+                                       {QStringLiteral("referencedBy"), toArray(entry.referencedBy)}});
+        }
+    } else if (kind == QLatin1String("broken")) {
+        for (const BrokenPackage& entry : LibraryQueries::broken(catalog)) {
+            entries.append(QJsonObject{{QStringLiteral("path"), entry.path}, {QStringLiteral("problem"), entry.problem}});
+        }
+    } else {
+        for (const DuplicateFile& entry : LibraryQueries::duplicates(catalog)) {
+            entries.append(QJsonObject{{QStringLiteral("file"), entry.file}, {QStringLiteral("paths"), toArray(entry.paths)}});
+        }
+    }
+    return entries;
+}
+
+void ReportCommand::printText(const QJsonArray& entries, QTextStream& out) const
+{
+    for (const QJsonValue& value : entries) {
+        const QJsonObject entry = value.toObject();
+        if (kind == QLatin1String("missing")) {
+            out << entry.value(QLatin1String("dependency")).toString();
+            if (entry.value(QLatin1String("state")).toString() == QLatin1String("other-version")) {
+                out << "  (not this version; present: " << joined(entry.value(QLatin1String("present"))) << ")";
+            }
+            out << '\n';
+            for (const QJsonValue& route : entry.value(QLatin1String("routes")).toArray()) {
+                out << "    needed by " << route.toString() << '\n';
+            }
+        } else if (kind == QLatin1String("used-by")) {
+            out << entry.value(QLatin1String("package")).toString() << "  " << entry.value(QLatin1String("path")).toString() << '\n';
+        } else if (kind == QLatin1String("old")) {
+            out << entry.value(QLatin1String("package")).toString() << "  (newest: "
+                << entry.value(QLatin1String("newest")).toString() << ")  " << entry.value(QLatin1String("path")).toString() << '\n';
+            const QString users = joined(entry.value(QLatin1String("referencedBy")));
+            out << "    " << (users.isEmpty() ? QStringLiteral("nothing references this version") : QStringLiteral("referenced by ") + users) << '\n';
+        } else if (kind == QLatin1String("broken")) {
+            out << entry.value(QLatin1String("path")).toString() << ": " << entry.value(QLatin1String("problem")).toString() << '\n';
+        } else {
+            out << entry.value(QLatin1String("file")).toString() << '\n';
+            for (const QJsonValue& path : entry.value(QLatin1String("paths")).toArray()) {
+                out << "    " << path.toString() << '\n';
+            }
+        }
+    }
+    out << entries.size() << (entries.size() == 1 ? " entry" : " entries") << '\n';
+}

@@ -1,0 +1,34 @@
+#ifndef REPORTCOMMAND_H
+#define REPORTCOMMAND_H
+
+#include <QJsonArray>
+#include <QString>
+#include <QStringList>
+
+class LibraryCatalog;
+class QTextStream;
+
+/// The headless command line: `quillmark --report KIND FOLDER [--json]` indexes the
+/// folder and prints one report about the whole library. Needs a QCoreApplication,
+/// no display.
+class ReportCommand
+{
+public:
+    /// Whether the arguments ask for the command line rather than the window.
+    static bool isRequested(int argc, char* argv[]);
+
+    /// Runs the command; returns the exit status: 0 with a report, 2 with a one-line
+    /// message on standard error for bad arguments or an unusable folder.
+    int run(const QStringList& arguments);
+
+private:
+    // `withRoutes` adds to each missing dependency how it was referenced, which the
+    // text shows and the JSON document leaves out.
+    QJsonArray report(const LibraryCatalog& catalog, bool withRoutes) const;
+    void printText(const QJsonArray& entries, QTextStream& out) const;
+
+    QString kind;
+    QString usedByName;
+};
+
+#endif // REPORTCOMMAND_H

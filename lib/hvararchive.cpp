@@ -1,0 +1,150 @@
+#include "hvararchive.h"
+
+#include <QFile>
+
+#include <zip.h>
+
+#include <cstring>
+
+HVarArchive::~HVarArchive()
+{
+    close();
+}
+
+bool HVarArchive::open(const QString& path)
+{
+    close();
+    reason.clear();
+#ifdef Q_OS_WIN
+    // libzip takes UTF-8 file names on Windows.
+    const QByteArray name = path.toUtf8();
+#else
+    const QByteArray name = QFile::encodeName(path);
+#endif
+    int code = 0;
+    archive = zip_open(name.constData(), ZIP_RDONLY, &code);
+    if (archive == nullptr) {
+        zip_error_t error;
+        zip_error_init_with_code(&error, code);
+        const QString text = QString::fromUtf8(zip_error_strerror(&error));
+        zip_error_fini(&error);
+        return fail(code == ZIP_ER_NOZIP ? QStringLiteral("not a zip archive, or one cut short")
+                                         : QStringLiteral("cannot open the archive: ") + text);
+    }
+    return true;
+}
+
+void HVarArchive::close()
+{
+    if (archive != nullptr) {
+        zip_discard(archive);
+        archive = nullptr;
+    }
+}
+
+QStringList HVarArchive::members() const
+{
+    QStringList names;
+    if (archive == nullptr) {
+        return names;
+    }
+    const zip_int64_t count = zip_get_num_entries(archive, 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        if (const char* name = zip_get_name(archive, zip_uint64_t(i), ZIP_FL_ENC_GUESS)) {
+            names << QString::fromUtf8(name);
+        }
+    }
+    return names;
+}
+
+bool HVarArchive::contains(const QString& member) const
+{
+    return archive != nullptr &&
+           zip_name_locate(archive, member.toUtf8().constData(), ZIP_FL_ENC_GUESS) >= 0;
+}
+
+qint64 HVarArchive::locate(const QString& member)
+{
+    const QByteArray wanted = member.toUtf8();
+    const zip_int64_t count = zip_get_num_entries(archive, 0);
+    qint64 found = -1;
+    for (zip_int64_t i = 0; i < count; ++i) {
+        const char* name = zip_get_name(archive, zip_uint64_t(i), ZIP_FL_ENC_GUESS);
+        if (name == nullptr || std::strcmp(name, wanted.constData()) != 0) {
+            continue;
+        }
+        // Two members of one name: which one a reader takes is anybody's guess.
+        if (found >= 0) {
+            fail(QStringLiteral("the archive holds %1 twice").arg(member));
+            return -1;
+        }
+        found = i;
+    }
+    if (found < 0) {
+        fail(QStringLiteral("no %1 in the archive").arg(member));
+    }
+    return found;
+}
+
+bool HVarArchive::read(const QString& member, QByteArray& data, qint64 limit)
+{
+    data.clear();
+    reason.clear();
+    if (archive == nullptr) {
+        return fail(QStringLiteral("no archive open"));
+    }
+    const qint64 index = locate(member);
+    if (index < 0) {
+        return false;
+    }
+    zip_stat_t stat;
+    if (zip_stat_index(archive, zip_uint64_t(index), 0, &stat) != 0 ||
+        !(stat.valid & ZIP_STAT_SIZE)) {
+        return fail(QStringLiteral("cannot read the entry of %1").arg(member));
+    }
+    if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE) {
+        return fail(QStringLiteral("%1 is encrypted").arg(member));
+    }
+    if (stat.size > zip_uint64_t(limit)) {
+        return fail(QStringLiteral("%1 is larger than %2 bytes").arg(member).arg(limit));
+    }
+    zip_file_t* file = zip_fopen_index(archive, zip_uint64_t(index), 0);
+    if (file == nullptr) {
+        return fail(QStringLiteral("cannot unpack %1: %2")
+                        .arg(member, QString::fromUtf8(zip_strerror(archive))));
+    }
+    // One byte more than the stated size is asked for, so that a member that unpacks
+    // to more than it claims is caught without reading further.
+    const qint64 expected = qint64(stat.size);
+    data.resize(int(expected + 1));
+    qint64 total = 0;
+    QString problem;
+    while (total <= expected) {
+        const zip_int64_t got = zip_fread(file, data.data() + total, zip_uint64_t(expected + 1 - total));
+        if (got < 0) {
+            problem = QStringLiteral("cannot unpack %1: %2")
+                          .arg(member, QString::fromUtf8(zip_file_strerror(file)));
+            break;
+        }
+        if (got == 0) {
+            break;
+        }
+        total += got;
+    }
+    zip_fclose(file);
+    if (problem.isEmpty() && total != expected) {
+        problem = QStringLiteral("%1 does not unpack to its stated size").arg(member);
+    }
+    if (!problem.isEmpty()) {
+        data.clear();
+        return fail(problem);
+    }
+    data.resize(int(total));
+    return true;
+}
+
+bool HVarArchive::fail(const QString& why)
+{
+    reason = why;
+    return false;
+}

@@ -1,0 +1,61 @@
+#ifndef HVARARCHIVE_H
+#define HVARARCHIVE_H
+
+#include "dovetalk_global.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+struct zip;
+
+/// Reads a package archive in process, without starting 7-Zip: opens it, lists its
+/// members and reads one member into memory.
+///
+/// Reading is bounded: a member larger than the limit, one whose stored sizes do not
+/// match what it unpacks to, an encrypted one and one whose name the archive holds
+/// twice are refused with a reason instead of being read. A damaged, truncated or
+/// non-zip file fails to open, again with a reason. One HVarArchive belongs to one
+/// thread at a time; separate objects may read in parallel.
+class DOVETALK_EXPORT HVarArchive
+{
+public:
+    /// The largest member that read() accepts unless told otherwise.
+    static constexpr qint64 defaultLimit = 4 * 1024 * 1024;
+
+    HVarArchive() = default;
+    ~HVarArchive();
+    HVarArchive(const HVarArchive&) = delete;
+    HVarArchive& operator=(const HVarArchive&) = delete;
+
+    /// Opens the archive at `path`, closing one opened before. On failure error()
+    /// tells why.
+    bool open(const QString& path);
+    void close();
+    bool isOpen() const { return archive != nullptr; }
+
+    /// The members' paths inside the archive ("/" as separator), directories included
+    /// with their trailing "/", in the archive's order.
+    QStringList members() const;
+
+    /// Whether the archive holds a member of exactly this path.
+    bool contains(const QString& member) const;
+
+    /// Reads the member `member` whole into `data`, if it is at most `limit` bytes.
+    /// On refusal `data` is empty and error() tells why.
+    bool read(const QString& member, QByteArray& data, qint64 limit = defaultLimit);
+
+    /// One line saying why the last open() or read() failed; empty after a success.
+    QString error() const { return reason; }
+
+private:
+    bool fail(const QString& why);
+    // Index of the only member named `member`; -1 (with a reason) when there is none
+    // or more than one.
+    qint64 locate(const QString& member);
+
+    zip* archive = nullptr;
+    QString reason;
+};
+
+#endif // HVARARCHIVE_H
