@@ -2,7 +2,6 @@
 
 #include "packagename.h"
 
-#include <QFileInfo>
 
 QString IndexedPackage::name() const
 {
@@ -15,7 +14,7 @@ IndexedPackage IndexedPackage::fromFile(const QString& path, qint64 size, qint64
     result.path = path;
     result.size = size;
     result.modified = modified;
-    result.fileName = QFileInfo(path).fileName();
+    result.fileName = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
     const PackageName parsed = PackageName::parse(result.name());
     if (parsed.isValid() && !parsed.latest) {
         result.creator = parsed.creator;

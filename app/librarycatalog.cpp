@@ -1,21 +1,35 @@
 #include "librarycatalog.h"
 
-#include "packagename.h"
-
 #include <algorithm>
+
+namespace {
+
+QStringList textsOf(const QList<CaselessKey>& keys)
+{
+    QStringList texts;
+    texts.reserve(keys.size());
+    for (const CaselessKey& key : keys) {
+        texts << key.text;
+    }
+    return texts;
+}
+
+} // namespace
 
 LibraryCatalog::LibraryCatalog(QVector<IndexedPackage> packages) : all(std::move(packages))
 {
     std::sort(all.begin(), all.end(),
               [](const IndexedPackage& a, const IndexedPackage& b) { return a.path < b.path; });
+    names.reserve(all.size());
     for (int i = 0; i < all.size(); ++i) {
         const IndexedPackage& package = all[i];
+        names.append(package.name());
         if (package.isUsable()) {
-            byName[package.name().toLower()].append(i);
-            versionsByKey[PackageName::keyOf(package.creator, package.package)].append(i);
+            byName[{names[i]}].append(i);
+            versionsByKey[{package.creator + QLatin1Char('.') + package.package}].append(i);
         }
         for (const PackageReference& reference : package.references) {
-            QVector<int>& users = referrersByName[reference.name.toLower()];
+            QVector<int>& users = referrersByName[{reference.name}];
             // References of one package arrive together, so a repeat is the last entry.
             if (users.isEmpty() || users.last() != i) {
                 users.append(i);
@@ -26,4 +40,14 @@ LibraryCatalog::LibraryCatalog(QVector<IndexedPackage> packages) : all(std::move
         std::stable_sort(versions.begin(), versions.end(),
                          [this](int a, int b) { return all[a].version < all[b].version; });
     }
+}
+
+QStringList LibraryCatalog::referencedNames() const
+{
+    return textsOf(referrersByName.keys());
+}
+
+QStringList LibraryCatalog::packageKeys() const
+{
+    return textsOf(versionsByKey.keys());
 }

@@ -1,10 +1,12 @@
 #ifndef LIBRARYCATALOG_H
 #define LIBRARYCATALOG_H
 
+#include "caselesskey.h"
 #include "indexedpackage.h"
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 /// An immutable snapshot of the library index for one listed folder, with the
@@ -20,25 +22,27 @@ public:
     explicit LibraryCatalog(QVector<IndexedPackage> packages);
 
     const QVector<IndexedPackage>& packages() const { return all; }
+    /// packages()[index].name(), made once.
+    const QString& nameOf(int index) const { return names[index]; }
 
-    /// Indexes of the present versions of the package with this key (see
-    /// PackageName::key), lowest version first.
-    QVector<int> versions(const QString& key) const { return versionsByKey.value(key); }
-    /// Indexes of the present packages of this name (without ".var", any case).
-    QVector<int> named(const QString& name) const { return byName.value(name.toLower()); }
+    /// Indexes of the present versions of "Creator.Package", lowest version first.
+    QVector<int> versions(const QString& creatorPackage) const { return versionsByKey.value({creatorPackage}); }
+    /// Indexes of the present packages of this name (without ".var").
+    QVector<int> named(const QString& name) const { return byName.value({name}); }
     /// Indexes of the packages (usable or not) that hold a reference, direct or
-    /// nested, to exactly this name (any case), each once.
-    QVector<int> referrers(const QString& name) const { return referrersByName.value(name.toLower()); }
-    /// The keys of every package of which some version is present.
-    QList<QString> packageKeys() const { return versionsByKey.keys(); }
-    /// Every referenced name, in lower case.
-    QList<QString> referencedNames() const { return referrersByName.keys(); }
+    /// nested, to exactly this name, each once.
+    QVector<int> referrers(const QString& name) const { return referrersByName.value({name}); }
+    /// Every referenced name, once, in one of the spellings used.
+    QStringList referencedNames() const;
+    /// Every "Creator.Package" of which some version is present.
+    QStringList packageKeys() const;
 
 private:
     QVector<IndexedPackage> all;
-    QHash<QString, QVector<int>> versionsByKey;
-    QHash<QString, QVector<int>> byName;
-    QHash<QString, QVector<int>> referrersByName;
+    QVector<QString> names;
+    QHash<CaselessKey, QVector<int>> versionsByKey;
+    QHash<CaselessKey, QVector<int>> byName;
+    QHash<CaselessKey, QVector<int>> referrersByName;
 };
 
 #endif // LIBRARYCATALOG_H

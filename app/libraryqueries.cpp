@@ -3,7 +3,6 @@
 #include "packagename.h"
 
 #include <QHash>
-#include <QSet>
 
 #include <algorithm>
 
@@ -29,8 +28,9 @@ QStringList sortedUnique(QStringList names)
 QStringList namesOf(const LibraryCatalog& catalog, const QVector<int>& indexes)
 {
     QStringList names;
+    names.reserve(indexes.size());
     for (int i : indexes) {
-        names << catalog.packages()[i].name();
+        names << catalog.nameOf(i);
     }
     return sortedUnique(names);
 }
@@ -53,10 +53,12 @@ bool satisfied(const LibraryCatalog& catalog, const QString& name, MissingDepend
         }
     }
     entry.otherVersion = !versions.isEmpty();
-    entry.present = namesOf(catalog, versions);
-    std::stable_sort(entry.present.begin(), entry.present.end(), [](const QString& a, const QString& b) {
-        return PackageName::parse(a).version < PackageName::parse(b).version;
-    });
+    // Lowest version first, as the catalog keeps them.
+    for (int i : versions) {
+        if (!entry.present.contains(catalog.nameOf(i))) {
+            entry.present << catalog.nameOf(i);
+        }
+    }
     return false;
 }
 
@@ -77,8 +79,8 @@ QVector<MissingDependency> missing(const LibraryCatalog& catalog)
             for (const PackageReference& reference : user.references) {
                 if (reference.name.compare(name, Qt::CaseInsensitive) == 0) {
                     spellings << reference.name;
-                    entry.routes << (reference.via.isEmpty() ? user.name()
-                                                             : user.name() + QStringLiteral(" via ") + reference.via);
+                    entry.routes << (reference.via.isEmpty() ? catalog.nameOf(i)
+                                                             : catalog.nameOf(i) + QStringLiteral(" via ") + reference.via);
                 }
             }
         }
@@ -111,7 +113,7 @@ QVector<PackageUser> usedBy(const LibraryCatalog& catalog, const QString& packag
     users.erase(std::unique(users.begin(), users.end()), users.end());
     QVector<PackageUser> result;
     for (int i : users) {
-        result.append({catalog.packages()[i].name(), catalog.packages()[i].path});
+        result.append({catalog.nameOf(i), catalog.packages()[i].path});
     }
     std::sort(result.begin(), result.end(), [](const PackageUser& a, const PackageUser& b) {
         return a.package != b.package ? nameLess(a.package, b.package) : a.path < b.path;
@@ -124,12 +126,12 @@ QVector<OldVersion> oldVersions(const LibraryCatalog& catalog)
     QVector<OldVersion> result;
     for (const QString& key : catalog.packageKeys()) {
         const QVector<int> versions = catalog.versions(key);
-        const IndexedPackage& newest = catalog.packages()[versions.last()];
+        const int newest = versions.last();
         for (int i : versions) {
             const IndexedPackage& package = catalog.packages()[i];
-            if (package.version < newest.version) {
-                result.append({package.name(), package.path, newest.name(),
-                               namesOf(catalog, catalog.referrers(package.name()))});
+            if (package.version < catalog.packages()[newest].version) {
+                result.append({catalog.nameOf(i), package.path, catalog.nameOf(newest),
+                               namesOf(catalog, catalog.referrers(catalog.nameOf(i)))});
             }
         }
     }
@@ -153,19 +155,15 @@ QVector<BrokenPackage> broken(const LibraryCatalog& catalog)
 
 QVector<DuplicateFile> duplicates(const LibraryCatalog& catalog)
 {
-    QHash<QString, QStringList> pathsByName;
-    QHash<QString, QString> spelling;
+    // Keyed by the first spelling met, in path order.
+    QHash<CaselessKey, QStringList> pathsByName;
     for (const IndexedPackage& package : catalog.packages()) {
-        const QString key = package.fileName.toLower();
-        pathsByName[key] << package.path;
-        if (!spelling.contains(key)) {
-            spelling.insert(key, package.fileName);
-        }
+        pathsByName[{package.fileName}] << package.path;
     }
     QVector<DuplicateFile> result;
     for (auto it = pathsByName.cbegin(); it != pathsByName.cend(); ++it) {
         if (it.value().size() > 1) {
-            result.append({spelling.value(it.key()), it.value()});
+            result.append({it.key().text, it.value()});
         }
     }
     std::sort(result.begin(), result.end(), [](const DuplicateFile& a, const DuplicateFile& b) {

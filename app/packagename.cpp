@@ -1,20 +1,15 @@
 #include "packagename.h"
 
-#include <QStringList>
-
-QString PackageName::keyOf(const QString& creator, const QString& package)
-{
-    return (creator + QLatin1Char('.') + package).toLower();
-}
-
 PackageName PackageName::parse(const QString& name)
 {
     PackageName result;
-    const QStringList parts = name.split(QLatin1Char('.'));
-    if (parts.size() != 3 || parts[0].isEmpty() || parts[1].isEmpty() || parts[2].isEmpty()) {
+    // Exactly two dots, none at either end or side by side.
+    const int first = name.indexOf(QLatin1Char('.'));
+    const int second = first > 0 ? name.indexOf(QLatin1Char('.'), first + 1) : -1;
+    if (second <= first + 1 || second == name.size() - 1 || name.indexOf(QLatin1Char('.'), second + 1) >= 0) {
         return result;
     }
-    const QString& last = parts[2];
+    const QStringRef last = name.midRef(second + 1);
     if (last.compare(QLatin1String("latest"), Qt::CaseInsensitive) == 0) {
         result.latest = true;
     } else {
@@ -31,7 +26,7 @@ PackageName PackageName::parse(const QString& name)
             return result;
         }
     }
-    result.creator = parts[0];
-    result.package = parts[1];
+    result.creator = name.left(first);
+    result.package = name.mid(first + 1, second - first - 1);
     return result;
 }

@@ -13,9 +13,8 @@ struct PackageName
     bool latest = false; ///< the version part is "latest" in any capitalisation
 
     bool isValid() const { return !creator.isEmpty(); }
-    /// "creator.package" in lower case: the versions of one package share it.
-    QString key() const { return keyOf(creator, package); }
-    static QString keyOf(const QString& creator, const QString& package);
+    /// "Creator.Package": the versions of one package share it (ignoring case).
+    QString key() const { return creator + QLatin1Char('.') + package; }
 
     /// Splits a name without ".var"; the result is invalid unless the name has three
     /// non-empty dot-separated parts and the last is a whole number or "latest".
