@@ -20,7 +20,9 @@ inline uint qHash(const CaselessKey& key, uint seed = 0)
 {
     uint h = seed;
     for (const QChar c : key.text) {
-        h = 31 * h + c.toCaseFolded().unicode();
+        const ushort u = c.unicode();
+        // ASCII letters fold by one bit; only other characters need the tables.
+        h = 31 * h + (u < 0x80 ? ushort(u >= 'A' && u <= 'Z' ? u | 0x20 : u) : c.toCaseFolded().unicode());
     }
     return h;
 }

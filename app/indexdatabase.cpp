@@ -101,8 +101,13 @@ bool IndexDatabase::prepare()
         return false;
     }
     // WAL lets readers go on while another process writes.
-    if (!exec(query, QStringLiteral("PRAGMA journal_mode=WAL")) ||
-        !exec(query, QStringLiteral("BEGIN IMMEDIATE"))) {
+    if (!exec(query, QStringLiteral("PRAGMA journal_mode=WAL"))) {
+        return false;
+    }
+    if (version == schemaVersion) {
+        return true;
+    }
+    if (!exec(query, QStringLiteral("BEGIN IMMEDIATE"))) {
         return false;
     }
     const bool made =
@@ -176,10 +181,8 @@ bool IndexDatabase::store(const QVector<IndexedPackage>& packages, const QString
     }
     QSqlDatabase db = QSqlDatabase::database(connection, false);
     QSqlQuery query(db);
-    if (!exec(query, QStringLiteral("BEGIN IMMEDIATE"))) {
-        return false;
-    }
-    bool ok = query.prepare(QStringLiteral("DELETE FROM packages WHERE path = ?"));
+    bool ok = exec(query, QStringLiteral("BEGIN IMMEDIATE"));
+    ok = ok && query.prepare(QStringLiteral("DELETE FROM packages WHERE path = ?"));
     for (int i = 0; ok && i < gone.size() && !stop; ++i) {
         query.addBindValue(gone[i]);
         ok = query.exec();
@@ -195,10 +198,15 @@ bool IndexDatabase::store(const QVector<IndexedPackage>& packages, const QString
         query.addBindValue(packReferences(package.references));
         ok = query.exec();
     }
+    const bool complete = ok && !stop;
+    ok = exec(query, complete ? QStringLiteral("COMMIT") : QStringLiteral("ROLLBACK")) && ok;
     if (!ok) {
+        // Read-only, or locked by another process for long: the next run starts afresh.
         qDebug() << "library index: cannot write" << path << query.lastError().text();
+        query = QSqlQuery();
+        db = QSqlDatabase();
+        setAside();
+        return false;
     }
-    ok = ok && !stop;
-    exec(query, ok ? QStringLiteral("COMMIT") : QStringLiteral("ROLLBACK"));
-    return ok;
+    return complete;
 }

@@ -11,7 +11,7 @@ int main(int argc, char* argv[])
     if (ReportCommand::isRequested(argc, argv)) {
         // No QApplication: a report needs no display.
         QCoreApplication app(argc, argv);
-        return ReportCommand().run(app.arguments());
+        return ReportCommand::run(app.arguments());
     }
     QApplication app(argc, argv);
     int result = 0;

@@ -72,10 +72,10 @@ int ReportCommand::run(const QStringList& arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Quillmark lists your VaM packages in a window. With --report it instead indexes "
-                       "FOLDER and every folder below it, prints one report about the whole library and "
-                       "exits; no display is needed. What it has read is kept in the cache folder, so a "
-                       "second run reads only new and changed packages.\n\n"
+        QStringLiteral("Without --report, Quillmark opens its window. With --report it indexes FOLDER\n"
+                       "and every folder below it, prints one report about the whole library and exits;\n"
+                       "no display is needed. What it reads is kept in the cache folder, so that a\n"
+                       "second run reads only new and changed packages. Nothing is written below FOLDER.\n\n"
                        "Reports:\n"
                        "  missing        dependencies that no package of the folder satisfies\n"
                        "  used-by=NAME   packages that use the package NAME (Creator.Package.Version)\n"
@@ -95,14 +95,10 @@ int ReportCommand::run(const QStringList& arguments)
         QTextStream(stdout) << parser.helpText();
         return 0;
     }
-    kind = parser.value(QStringLiteral("report"));
-    if (kind.startsWith(QLatin1String("used-by="))) {
-        usedByName = kind.mid(8);
-        kind = QStringLiteral("used-by");
-    }
+    const QString kind = parser.value(QStringLiteral("report"));
     const QStringList known = {QStringLiteral("missing"), QStringLiteral("old"), QStringLiteral("broken"),
                                QStringLiteral("duplicates")};
-    if (!known.contains(kind) && !(kind == QLatin1String("used-by") && !usedByName.isEmpty())) {
+    if (!known.contains(kind) && !(kind.startsWith(QLatin1String("used-by=")) && kind.size() > 8)) {
         return fail(QStringLiteral("unknown report \"%1\"; use %2").arg(kind, reportNames));
     }
     if (parser.positionalArguments().size() != 1) {
@@ -132,18 +128,18 @@ int ReportCommand::run(const QStringList& arguments)
     loop.exec();
 
     const bool json = parser.isSet(QStringLiteral("json"));
-    const QJsonArray entries = report(*index.catalog(), !json);
+    const QJsonArray entries = report(*index.catalog(), kind, !json);
     QTextStream out(stdout);
     out.setCodec("UTF-8");
     if (json) {
         out << QJsonDocument(entries).toJson(QJsonDocument::Indented);
     } else {
-        printText(entries, out);
+        printText(entries, kind, out);
     }
     return 0;
 }
 
-QJsonArray ReportCommand::report(const LibraryCatalog& catalog, bool withRoutes) const
+QJsonArray ReportCommand::report(const LibraryCatalog& catalog, const QString& kind, bool withRoutes)
 {
     QJsonArray entries;
     if (kind == QLatin1String("missing")) {
@@ -158,8 +154,8 @@ QJsonArray ReportCommand::report(const LibraryCatalog& catalog, bool withRoutes)
             }
             entries.append(object);
         }
-    } else if (kind == QLatin1String("used-by")) {
-        for (const PackageUser& entry : LibraryQueries::usedBy(catalog, usedByName)) {
+    } else if (kind.startsWith(QLatin1String("used-by="))) {
+        for (const PackageUser& entry : LibraryQueries::usedBy(catalog, kind.mid(8))) {
             entries.append(QJsonObject{{QStringLiteral("package"), entry.package}, {QStringLiteral("path"), entry.path}});
         }
     } else if (kind == QLatin1String("old")) {
@@ -173,7 +169,7 @@ QJsonArray ReportCommand::report(const LibraryCatalog& catalog, bool withRoutes)
         for (const BrokenPackage& entry : LibraryQueries::broken(catalog)) {
             entries.append(QJsonObject{{QStringLiteral("path"), entry.path}, {QStringLiteral("problem"), entry.problem}});
         }
-    } else {
+    } else if (kind == QLatin1String("duplicates")) {
         for (const DuplicateFile& entry : LibraryQueries::duplicates(catalog)) {
             entries.append(QJsonObject{{QStringLiteral("file"), entry.file}, {QStringLiteral("paths"), toArray(entry.paths)}});
         }
@@ -181,7 +177,7 @@ QJsonArray ReportCommand::report(const LibraryCatalog& catalog, bool withRoutes)
     return entries;
 }
 
-void ReportCommand::printText(const QJsonArray& entries, QTextStream& out) const
+void ReportCommand::printText(const QJsonArray& entries, const QString& kind, QTextStream& out)
 {
     for (const QJsonValue& value : entries) {
         const QJsonObject entry = value.toObject();
@@ -194,7 +190,7 @@ void ReportCommand::printText(const QJsonArray& entries, QTextStream& out) const
             for (const QJsonValue& route : entry.value(QLatin1String("routes")).toArray()) {
                 out << "    needed by " << route.toString() << '\n';
             }
-        } else if (kind == QLatin1String("used-by")) {
+        } else if (kind.startsWith(QLatin1String("used-by="))) {
             out << entry.value(QLatin1String("package")).toString() << "  " << entry.value(QLatin1String("path")).toString() << '\n';
         } else if (kind == QLatin1String("old")) {
             out << entry.value(QLatin1String("package")).toString() << "  (newest: "

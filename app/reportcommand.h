@@ -19,16 +19,15 @@ public:
 
     /// Runs the command; returns the exit status: 0 with a report, 2 with a one-line
     /// message on standard error for bad arguments or an unusable folder.
-    int run(const QStringList& arguments);
+    static int run(const QStringList& arguments);
+
+    /// The report `kind` ("missing", "used-by=NAME", "old", "broken" or "duplicates")
+    /// as --json prints it. `withRoutes` adds to each missing dependency how it was
+    /// referenced ("routes"), which the text shows and the JSON document leaves out.
+    static QJsonArray report(const LibraryCatalog& catalog, const QString& kind, bool withRoutes = false);
 
 private:
-    // `withRoutes` adds to each missing dependency how it was referenced, which the
-    // text shows and the JSON document leaves out.
-    QJsonArray report(const LibraryCatalog& catalog, bool withRoutes) const;
-    void printText(const QJsonArray& entries, QTextStream& out) const;
-
-    QString kind;
-    QString usedByName;
+    static void printText(const QJsonArray& entries, const QString& kind, QTextStream& out);
 };
 
 #endif // REPORTCOMMAND_H

@@ -1,4 +1,4 @@
-#include "packagereader.h"
+#include "libraryindex.h"
 #include "rawzip.h"
 #include "testarchive.h"
 #include "testfiles.h"
@@ -7,10 +7,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
-class TestReportCommand : public QObject
+class TestLibraryIndex : public QObject
 {
     Q_OBJECT
 private slots:
@@ -19,7 +20,7 @@ private slots:
     void reports();
     void badInput_data();
     void badInput();
-    void vanishedPackage();
+    void refreshUpdateStop();
 
 private:
     QTemporaryDir temp;
@@ -42,20 +43,17 @@ Run quillmark(const QStringList& arguments, const QString& cache)
     environment.insert(QStringLiteral("XDG_CACHE_HOME"), cache);
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(QUILLMARK_BINARY), arguments);
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        process.waitForFinished();
-        return {};
-    }
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(),
-            process.readAllStandardError()};
+    // A run that hangs or crashes has no exit status; the process is killed on return.
+    const bool ended = process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit;
+    return {ended ? process.exitCode() : -1, process.readAllStandardOutput(), process.readAllStandardError()};
 }
 
-QByteArray nested(const QStringList& chain)
+// A meta.json whose dependency `name` holds itself `depth` levels deep.
+QByteArray nested(const QByteArray& name, int depth = 1)
 {
     QByteArray json = "{}";
-    for (int i = chain.size() - 1; i >= 0; --i) {
-        json = "{\"dependencies\":{\"" + chain[i].toUtf8() + "\":" + json + "}}";
+    while (depth-- > 0) {
+        json = "{\"dependencies\":{\"" + name + "\":" + json + "}}";
     }
     return json;
 }
@@ -73,7 +71,7 @@ QStringList snapshot(const QString& folder)
 
 } // namespace
 
-void TestReportCommand::initTestCase()
+void TestLibraryIndex::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
     QVERIFY(temp.isValid());
@@ -83,14 +81,14 @@ void TestReportCommand::initTestCase()
     lib = temp.filePath(QStringLiteral("lib"));
     const QByteArray plain = TestArchive::metaJson();
     QVERIFY(TestArchive::create(lib + "/A.B.1.var", {{"meta.json", "{\"dependencies\":{\"C.D.2\":{},\"E.F.latest\":"
-                                                                   + nested({"G.H.1"}) + "}}"}}));
+                                                                   + nested("G.H.1") + "}}"}}));
     QVERIFY(TestArchive::create(lib + "/C.D.1.var", {{"meta.json", plain}}));
-    QVERIFY(TestArchive::create(lib + "/sub/C.D.3.var", {{"meta.json", nested({"A.B.1"})}}));
+    QVERIFY(TestArchive::create(lib + "/sub/C.D.3.var", {{"meta.json", nested("A.B.1")}}));
     QVERIFY(QFile::copy(lib + "/A.B.1.var", lib + "/sub/A.B.1.var"));
     QVERIFY(TestFiles::write(lib + "/Bad.var", "text"));
 }
 
-void TestReportCommand::reports_data()
+void TestLibraryIndex::reports_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exit");
@@ -117,7 +115,7 @@ void TestReportCommand::reports_data()
     QTest::newRow("folder left out") << QStringList{"--report", "old"} << 2 << "";
 }
 
-void TestReportCommand::reports()
+void TestLibraryIndex::reports()
 {
     QFETCH(QStringList, arguments);
     QFETCH(int, exit);
@@ -137,87 +135,66 @@ void TestReportCommand::reports()
     QCOMPARE(snapshot(lib), before);
 }
 
-void TestReportCommand::badInput_data()
+void TestLibraryIndex::badInput_data()
 {
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("problem"); // empty when the package is to be read
-    QTest::newRow("zip bomb") << "bomb" << "larger than";
-    QTest::newRow("sizes that lie") << "lying" << "stated size";
-    QTest::newRow("50 MB meta.json") << "huge" << "larger than";
-    QTest::newRow("10,000 levels") << "deep" << "not valid JSON";
-    QTest::newRow("invalid UTF-8") << "utf8" << "not valid JSON";
-    QTest::newRow("array") << "array" << "not a JSON object";
-    QTest::newRow("odd keys") << "keys" << "";
-    QTest::newRow("truncated") << "truncated" << "not a zip";
-    QTest::newRow("not a zip") << "text" << "not a zip";
-    QTest::newRow("encrypted") << "encrypted" << "encrypted";
-    QTest::newRow("two meta.json") << "twice" << "twice";
-    QTest::newRow("link cycle") << "cycle" << "";
-    QTest::newRow("database is text") << "db text" << "";
-    QTest::newRow("database read-only") << "db readonly" << "";
-    QTest::newRow("database half written") << "db half" << "";
+    QTest::addColumn<QByteArray>("meta");   // meta.json
+    QTest::addColumn<QString>("maker");     // "7z", "7z -p" (encrypted), "raw", "raw twice", "text" (no zip)
+    QTest::addColumn<QString>("damage");    // done to the package or the database afterwards
+    QTest::addColumn<QString>("problem");   // empty when the package is to be read
+    const QByteArray plain = TestArchive::metaJson({{"A.B.1", "FC"}});
+    const QByteArray spaces = "{}" + QByteArray(5 << 20, ' ');
+    QTest::newRow("zip bomb") << spaces << "7z" << "" << "larger than";
+    QTest::newRow("sizes that lie") << spaces << "7z" << "lie" << "stated size";
+    QTest::newRow("50 MB meta.json") << "{}" + QByteArray(50 << 20, ' ') << "raw" << "" << "larger than";
+    QTest::newRow("10,000 levels") << nested("A.B.1", 10000) << "raw" << "" << "not valid JSON";
+    QTest::newRow("invalid UTF-8") << QByteArray("{\"licenseType\":\"\xff\xfe\"}") << "raw" << "" << "not valid JSON";
+    QTest::newRow("array") << QByteArray("[{}]") << "raw" << "" << "not a JSON object";
+    QTest::newRow("odd keys") << QByteArray(R"({"dependencies":{"":{},"/":{},"..":{},"a\u0000b":{}}})") << "raw" << ""
+                              << "";
+    QTest::newRow("truncated") << plain << "7z" << "cut" << "not a zip";
+    QTest::newRow("not a zip") << QByteArray("PK\3\4 no archive") << "text" << "" << "not a zip";
+    QTest::newRow("encrypted") << plain << "7z -p" << "" << "encrypted";
+    QTest::newRow("two meta.json") << plain << "raw twice" << "" << "twice";
+    QTest::newRow("link cycle") << plain << "7z" << "cycle" << "";
+    QTest::newRow("database is text") << plain << "7z" << "db text" << "";
+    QTest::newRow("database read-only") << plain << "7z" << "db readonly" << "";
+    QTest::newRow("database half written") << plain << "7z" << "db half" << "";
 }
 
-void TestReportCommand::badInput()
+void TestLibraryIndex::badInput()
 {
-    QFETCH(QString, kind);
+    QFETCH(QByteArray, meta);
+    QFETCH(QString, maker);
+    QFETCH(QString, damage);
     QFETCH(QString, problem);
     const QString root = temp.filePath(QStringLiteral("bad/") + QTest::currentDataTag());
     const QString folder = root + QStringLiteral("/lib");
     const QString package = folder + QStringLiteral("/P.Q.1.var");
     const QString database = root + QStringLiteral("/cache/Morrowquay/Quillmark/library.sqlite");
-    const QByteArray spaces(5 << 20, ' ');
     QVERIFY(QDir().mkpath(folder));
-    if (kind == "bomb" || kind == "lying") {
-        QVERIFY(TestArchive::create(package, {{"meta.json", "{}" + spaces}}));
-    } else if (kind == "huge") {
-        QVERIFY(RawZip::write(package, {{"meta.json", "{}" + QByteArray(50 << 20, ' ')}}));
-    } else if (kind == "deep") {
-        QVERIFY(RawZip::write(package, {{"meta.json", nested(QVector<QString>(10000, "A.B.1").toList())}}));
-    } else if (kind == "utf8" || kind == "array" || kind == "keys" || kind == "twice") {
-        const QByteArray meta = kind == "utf8"    ? QByteArray("{\"licenseType\":\"\xff\xfe\"}")
-                                : kind == "array" ? QByteArray("[{}]")
-                                                  : QByteArray(R"({"dependencies":{"":{},"/":{},"..":{},"a\u0000b":{}}})");
-        QList<RawZip::Member> members{{"meta.json", meta}};
-        QVERIFY(RawZip::write(package, kind == "twice" ? members + members : members));
-    } else if (kind == "text") {
-        QVERIFY(TestFiles::write(package, "PK\3\4 no archive"));
-    } else if (kind == "encrypted") {
-        QVERIFY(TestArchive::create(package, {{"meta.json", "{}"}}, {"-tzip", "-pSECRET"}));
+    if (maker == "text") {
+        QVERIFY(TestFiles::write(package, meta));
+    } else if (maker.startsWith("raw")) {
+        QVERIFY(RawZip::write(package, QVector<RawZip::Member>(maker == "raw" ? 1 : 2, {"meta.json", meta}).toList()));
     } else {
-        QVERIFY(TestArchive::create(package, {{"meta.json", TestArchive::metaJson()}}));
+        QVERIFY(TestArchive::create(package, {{"meta.json", meta}}, {"-tzip", maker == "7z" ? "-mx=5" : "-pSECRET"}));
     }
-    QFile file(package);
-    if (kind == "lying" || kind == "truncated") {
-        QVERIFY(file.open(QIODevice::ReadWrite));
-        QByteArray bytes = file.readAll();
-        if (kind == "truncated") {
-            bytes.truncate(bytes.size() / 2);
-        }
-        // The unpacked size of the local header (offset 22) and the central one (24).
-        for (const auto& [signature, offset] : {std::make_pair("PK\3\4", 22), std::make_pair("PK\1\2", 24)}) {
-            const int at = bytes.indexOf(signature);
-            if (kind == "lying" && at >= 0) {
-                bytes.replace(at + offset, 4, QByteArray("\x02\0\0\0", 4));
-            }
-        }
-        QVERIFY(file.resize(0) && file.write(bytes) == bytes.size());
-        file.close();
-    }
-    if (kind == "cycle") {
+    QByteArray bytes = TestFiles::read(package);
+    if (damage == "cut") {
+        QVERIFY(TestFiles::write(package, bytes.left(bytes.size() / 2)));
+    } else if (damage == "lie") {
+        // The unpacked size in the local header (offset 22) and in the central one (24).
+        bytes.replace(bytes.indexOf("PK\3\4") + 22, 4, QByteArray("\2\0\0\0", 4));
+        bytes.replace(bytes.indexOf("PK\1\2") + 24, 4, QByteArray("\2\0\0\0", 4));
+        QVERIFY(TestFiles::write(package, bytes));
+    } else if (damage == "cycle") {
         QVERIFY(QDir().mkpath(folder + "/sub") && QFile::link(folder, folder + "/sub/loop"));
-    }
-    if (kind.startsWith(QLatin1String("db"))) {
+    } else if (damage == "db text") {
         QVERIFY(TestFiles::write(database, "not a database"));
-        if (kind != "db text") {
-            QVERIFY(QFile::remove(database));
-            QCOMPARE(quillmark({"--report", "broken", folder}, root + "/cache").exit, 0);
-        }
-        if (kind == "db half") {
-            QVERIFY(QFile::resize(database, QFileInfo(database).size() / 2));
-        } else if (kind == "db readonly") {
-            QVERIFY(QFile::setPermissions(database, QFile::ReadOwner));
-        }
+    } else if (damage.startsWith("db")) {
+        QCOMPARE(quillmark({"--report", "broken", folder}, root + "/cache").exit, 0);
+        QVERIFY(damage == "db half" ? QFile::resize(database, QFileInfo(database).size() / 2)
+                                    : QFile::setPermissions(database, QFile::ReadOwner));
     }
     const QStringList before = snapshot(folder);
     for (const QString& report : {QStringLiteral("broken"), QStringLiteral("duplicates"), QStringLiteral("broken")}) {
@@ -234,13 +211,28 @@ void TestReportCommand::badInput()
     QCOMPARE(snapshot(folder), before);
 }
 
-void TestReportCommand::vanishedPackage()
+void TestLibraryIndex::refreshUpdateStop()
 {
-    // Removed after the folder was listed: read as a broken file.
-    const IndexedPackage package = PackageReader::read(temp.filePath("Gone.Package.1.var"), 10, 10);
-    QVERIFY(!package.problem.isEmpty());
-    QCOMPARE(package.version, 1);
+    LibraryIndex index(nullptr, temp.filePath("index.sqlite"));
+    QSignalSpy ready(&index, &LibraryIndex::ready);
+    index.refresh(lib);
+    index.stop();
+    QVERIFY(!index.isRunning() && !index.isReady());
+    index.refresh(lib + "/sub/..");
+    QVERIFY(ready.wait(60000));
+    QCOMPARE(index.folder(), lib);
+    QCOMPARE(index.catalog()->packages().size(), 5);
+    // A move and a delete: the moved package is read at its new place, the other forgotten.
+    QVERIFY(QFile::rename(lib + "/C.D.1.var", lib + "/sub/C.D.1.var") && QFile::remove(lib + "/sub/A.B.1.var"));
+    index.update({lib + "/C.D.1.var", lib + "/sub/C.D.1.var", lib + "/sub/A.B.1.var"});
+    QVERIFY(index.isReady() && ready.wait(60000));
+    QStringList paths;
+    for (const IndexedPackage& package : index.catalog()->packages()) {
+        paths << package.path.mid(lib.size());
+    }
+    QCOMPARE(paths, QStringList({"/A.B.1.var", "/Bad.var", "/sub/C.D.1.var", "/sub/C.D.3.var"}));
+    QCOMPARE(ready.size(), 2);
 }
 
-QTEST_GUILESS_MAIN(TestReportCommand)
-#include "tst_reportcommand.moc"
+QTEST_GUILESS_MAIN(TestLibraryIndex)
+#include "tst_libraryindex.moc"
