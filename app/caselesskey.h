@@ -4,25 +4,45 @@
 #include <QHash>
 #include <QString>
 
-/// A string as a hash key that ignores case, without making a lower-case copy: the
-/// library index looks up hundreds of thousands of names per catalog.
+/// `c` with its case folded: ASCII letters by one bit, other characters through Qt's
+/// tables. The library index folds hundreds of thousands of names per catalog.
+inline ushort foldedCase(QChar c)
+{
+    const ushort u = c.unicode();
+    return u < 0x80 ? ushort(u >= 'A' && u <= 'Z' ? u | 0x20 : u) : c.toCaseFolded().unicode();
+}
+
+/// Compares two strings ignoring case: negative, 0 or positive.
+inline int compareCaseless(const QString& a, const QString& b)
+{
+    const int common = qMin(a.size(), b.size());
+    const QChar* x = a.constData();
+    const QChar* y = b.constData();
+    for (int i = 0; i < common; ++i) {
+        if (x[i] != y[i]) {
+            const ushort u = foldedCase(x[i]);
+            const ushort v = foldedCase(y[i]);
+            if (u != v) {
+                return u < v ? -1 : 1;
+            }
+        }
+    }
+    return a.size() - b.size();
+}
+
+/// A string as a hash key that ignores case, without making a lower-case copy.
 struct CaselessKey
 {
     QString text;
 
-    bool operator==(const CaselessKey& other) const
-    {
-        return text.compare(other.text, Qt::CaseInsensitive) == 0;
-    }
+    bool operator==(const CaselessKey& other) const { return compareCaseless(text, other.text) == 0; }
 };
 
 inline uint qHash(const CaselessKey& key, uint seed = 0)
 {
     uint h = seed;
     for (const QChar c : key.text) {
-        const ushort u = c.unicode();
-        // ASCII letters fold by one bit; only other characters need the tables.
-        h = 31 * h + (u < 0x80 ? ushort(u >= 'A' && u <= 'Z' ? u | 0x20 : u) : c.toCaseFolded().unicode());
+        h = 31 * h + foldedCase(c);
     }
     return h;
 }

@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr int schemaVersion = 1;
+constexpr int schemaVersion = 2;
 // Another process writes in short transactions; one that holds the lock this long
 // is taken for stuck.
 constexpr int busyTimeoutMs = 10000;
@@ -22,6 +22,8 @@ QByteArray packReferences(const QVector<PackageReference>& references)
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
     out.setVersion(QDataStream::Qt_5_12);
+    // Strings are then stored as they lie in memory, without swapping every character.
+    out.setByteOrder(QDataStream::LittleEndian);
     out << quint32(references.size());
     for (const PackageReference& reference : references) {
         out << reference.name << reference.via;
@@ -33,6 +35,7 @@ QVector<PackageReference> unpackReferences(const QByteArray& bytes)
 {
     QDataStream in(bytes);
     in.setVersion(QDataStream::Qt_5_12);
+    in.setByteOrder(QDataStream::LittleEndian);
     quint32 count = 0;
     in >> count;
     QVector<PackageReference> references;

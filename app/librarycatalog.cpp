@@ -4,12 +4,12 @@
 
 namespace {
 
-QStringList textsOf(const QList<CaselessKey>& keys)
+QStringList textsOf(const QHash<CaselessKey, QVector<int>>& table)
 {
     QStringList texts;
-    texts.reserve(keys.size());
-    for (const CaselessKey& key : keys) {
-        texts << key.text;
+    texts.reserve(table.size());
+    for (auto it = table.cbegin(); it != table.cend(); ++it) {
+        texts << it.key().text;
     }
     return texts;
 }
@@ -21,6 +21,9 @@ LibraryCatalog::LibraryCatalog(QVector<IndexedPackage> packages) : all(std::move
     std::sort(all.begin(), all.end(),
               [](const IndexedPackage& a, const IndexedPackage& b) { return a.path < b.path; });
     names.reserve(all.size());
+    byName.reserve(all.size());
+    versionsByKey.reserve(all.size());
+    referrersByName.reserve(all.size() * 2);
     for (int i = 0; i < all.size(); ++i) {
         const IndexedPackage& package = all[i];
         names.append(package.name());
@@ -44,10 +47,10 @@ LibraryCatalog::LibraryCatalog(QVector<IndexedPackage> packages) : all(std::move
 
 QStringList LibraryCatalog::referencedNames() const
 {
-    return textsOf(referrersByName.keys());
+    return textsOf(referrersByName);
 }
 
 QStringList LibraryCatalog::packageKeys() const
 {
-    return textsOf(versionsByKey.keys());
+    return textsOf(versionsByKey);
 }

@@ -14,7 +14,7 @@ namespace {
 // that the order never depends on the input's.
 bool nameLess(const QString& a, const QString& b)
 {
-    const int c = a.compare(b, Qt::CaseInsensitive);
+    const int c = compareCaseless(a, b);
     return c != 0 ? c < 0 : a < b;
 }
 
@@ -77,7 +77,7 @@ QVector<MissingDependency> missing(const LibraryCatalog& catalog)
         for (int i : referrers) {
             const IndexedPackage& user = catalog.packages()[i];
             for (const PackageReference& reference : user.references) {
-                if (reference.name.compare(name, Qt::CaseInsensitive) == 0) {
+                if (compareCaseless(reference.name, name) == 0) {
                     spellings << reference.name;
                     entry.routes << (reference.via.isEmpty() ? catalog.nameOf(i)
                                                              : catalog.nameOf(i) + QStringLiteral(" via ") + reference.via);
@@ -123,21 +123,29 @@ QVector<PackageUser> usedBy(const LibraryCatalog& catalog, const QString& packag
 
 QVector<OldVersion> oldVersions(const LibraryCatalog& catalog)
 {
-    QVector<OldVersion> result;
+    // Sorted as indexes first: moving the finished entries about costs more.
+    QVector<QPair<int, int>> old; // package, newest version of it
     for (const QString& key : catalog.packageKeys()) {
         const QVector<int> versions = catalog.versions(key);
         const int newest = versions.last();
         for (int i : versions) {
-            const IndexedPackage& package = catalog.packages()[i];
-            if (package.version < catalog.packages()[newest].version) {
-                result.append({catalog.nameOf(i), package.path, catalog.nameOf(newest),
-                               namesOf(catalog, catalog.referrers(catalog.nameOf(i)))});
+            if (catalog.packages()[i].version < catalog.packages()[newest].version) {
+                old.append({i, newest});
             }
         }
     }
-    std::sort(result.begin(), result.end(), [](const OldVersion& a, const OldVersion& b) {
-        return a.package != b.package ? nameLess(a.package, b.package) : a.path < b.path;
+    std::sort(old.begin(), old.end(), [&catalog](const QPair<int, int>& a, const QPair<int, int>& b) {
+        const QString& x = catalog.nameOf(a.first);
+        const QString& y = catalog.nameOf(b.first);
+        return x != y ? nameLess(x, y) : catalog.packages()[a.first].path < catalog.packages()[b.first].path;
     });
+    QVector<OldVersion> result;
+    result.reserve(old.size());
+    for (const auto& entry : old) {
+        const QString& name = catalog.nameOf(entry.first);
+        result.append({name, catalog.packages()[entry.first].path, catalog.nameOf(entry.second),
+                       namesOf(catalog, catalog.referrers(name))});
+    }
     return result;
 }
 

@@ -5,6 +5,7 @@
 #include <zip.h>
 
 #include <cstring>
+#include <limits>
 
 HVarArchive::~HVarArchive()
 {
@@ -105,6 +106,8 @@ bool HVarArchive::read(const QString& member, QByteArray& data, qint64 limit)
     if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE) {
         return fail(QStringLiteral("%1 is encrypted").arg(member));
     }
+    // A QByteArray holds at most INT_MAX bytes, one of them ours.
+    limit = qBound<qint64>(0, limit, std::numeric_limits<int>::max() - 1);
     if (stat.size > zip_uint64_t(limit)) {
         return fail(QStringLiteral("%1 is larger than %2 bytes").arg(member).arg(limit));
     }
