@@ -58,12 +58,6 @@ QStringList HVarArchive::members() const
     return names;
 }
 
-bool HVarArchive::contains(const QString& member) const
-{
-    return archive != nullptr &&
-           zip_name_locate(archive, member.toUtf8().constData(), ZIP_FL_ENC_GUESS) >= 0;
-}
-
 qint64 HVarArchive::locate(const QString& member)
 {
     const QByteArray wanted = member.toUtf8();

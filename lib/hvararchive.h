@@ -38,9 +38,6 @@ public:
     /// with their trailing "/", in the archive's order.
     QStringList members() const;
 
-    /// Whether the archive holds a member of exactly this path.
-    bool contains(const QString& member) const;
-
     /// Reads the member `member` whole into `data`, if it is at most `limit` bytes.
     /// On refusal `data` is empty and error() tells why.
     bool read(const QString& member, QByteArray& data, qint64 limit = defaultLimit);
