@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QUuid>
+#include <QtConcurrent>
 
 namespace {
 
@@ -15,57 +16,189 @@ const QSize iconSize(256, 256);
 // Larger pictures are not decoded at all: read scaled or not, they would take
 // hundreds of megabytes.
 const qint64 maxPixels = qint64(40) * 1000 * 1000;
+// Pictures read ahead of the one the list waits for: enough to keep every core busy,
+// few enough that a package of thousands of pictures is not held in memory at once.
+const int readAhead = 64;
+// Pictures are extracted in up to this many 7-Zip runs, so that the first ones can be
+// read while 7-Zip writes the later ones; fewer runs for fewer pictures, as each
+// run costs a start of 7-Zip and a reading of the archive's directory.
+const int maxRuns = 4;
+const int minPicturesPerRun = 32;
+// How often a wait looks at the stop request.
+const unsigned long pollMs = 20;
 
 } // namespace
 
 ContentPictures::ContentPictures(HZip* zip, const QString& archivePath, const QString& tempDir,
-                                 const QString& iconDir)
-    : zip(zip), archivePath(archivePath), tempDir(tempDir), iconDir(iconDir)
+                                 const QString& iconDir, const std::atomic_bool& busy)
+    : zip(zip), archivePath(archivePath), tempDir(tempDir), iconDir(iconDir), busy(busy)
 {
+    // One thread more than the cores, for the 7-Zip runs, which mostly wait.
+    pool.setMaxThreadCount(QThread::idealThreadCount() + 1);
 }
 
 ContentPictures::~ContentPictures()
 {
+    stopping = true;
+    pool.clear();
+    pool.waitForDone();
     if (!batchDir.isEmpty()) {
         QDir(batchDir).removeRecursively();
     }
 }
 
-void ContentPictures::extractAll(const QVector<FILE_IN_VAR>& records, bool showBigImg,
-                                 const std::atomic_bool& busy)
+bool ContentPictures::keepGoing() const
 {
-    QStringList members;
-    for (const FILE_IN_VAR& record : records) {
-        if (record.filePath != QLatin1String("meta.json") &&
-            ContentKind::of(record.filePath).fits(record.size, showBigImg)) {
-            members << record.filePath;
-        }
-    }
-    if (members.isEmpty()) {
-        return;
-    }
-    batchDir =
-        tempDir + QStringLiteral("/pictures-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
-    zip->ExtractFiles(archivePath, members, batchDir, [&busy] { return busy.load(); });
+    return busy && !stopping;
 }
 
-QString ContentPictures::extractedPath(const QString& memberPath)
+void ContentPictures::start(const QVector<FILE_IN_VAR>& records, bool showBigImg)
 {
-    if (batchDir.isEmpty()) {
-        QString outFile;
-        zip->ExtractAFile(archivePath, memberPath, tempDir, outFile);
-        return outFile;
+    QHash<QString, qint64> sizes;
+    for (const FILE_IN_VAR& record : records) {
+        const ContentKind kind = ContentKind::of(record.filePath);
+        if (kind.fits(record.size, showBigImg) && !indexOf.contains(record.filePath)) {
+            indexOf.insert(record.filePath, pictures.size());
+            Picture picture;
+            picture.member = record.filePath;
+            picture.size = record.size;
+            picture.placeholder = kind.placeholder;
+            pictures.append(picture);
+            sizes.insert(record.filePath, record.size);
+        }
     }
-    return batchDir + QLatin1Char('/') + memberPath;
+    if (pictures.isEmpty()) {
+        return;
+    }
+    package = ThumbnailCache::packageAt(archivePath);
+    const QHash<QString, QByteArray> cached = cache.find(package, sizes);
+
+    QStringList missing;
+    for (Picture& picture : pictures) {
+        picture.cached = cached.value(picture.member);
+        if (picture.cached.isEmpty()) {
+            missing << picture.member;
+        }
+    }
+    QVector<QStringList> members;
+    if (!missing.isEmpty()) {
+        const int runCount = qBound(1, missing.size() / minPicturesPerRun, maxRuns);
+        const int perRun = (missing.size() + runCount - 1) / runCount;
+        for (int first = 0; first < missing.size(); first += perRun) {
+            members << missing.mid(first, perRun);
+            for (const QString& member : qAsConst(members.last())) {
+                pictures[indexOf.value(member)].run = members.size() - 1;
+            }
+        }
+        runs.fill(Pending, members.size());
+        batchDir = tempDir + QStringLiteral("/pictures-") +
+                   QUuid::createUuid().toString(QUuid::WithoutBraces);
+        QtConcurrent::run(&pool, [this, members] { extract(members); });
+    }
+    QMutexLocker lock(&mutex);
+    startReading(readAhead);
+}
+
+void ContentPictures::extract(const QVector<QStringList>& members)
+{
+    for (int run = 0; run < members.size() && keepGoing(); ++run) {
+        const bool extracted = zip->ExtractFiles(archivePath, members.at(run), batchDir,
+                                                 [this] { return keepGoing(); });
+        QMutexLocker lock(&mutex);
+        runs[run] = extracted ? Extracted : Failed;
+        changed.wakeAll();
+    }
+}
+
+void ContentPictures::startReading(int end)
+{
+    end = qMin(end, pictures.size());
+    for (int index = firstUnstarted; index < end; ++index) {
+        Picture& picture = pictures[index];
+        if (!picture.started && (picture.run < 0 || runs.at(picture.run) != Pending)) {
+            picture.started = true;
+            QtConcurrent::run(&pool, [this, index] { read(index); });
+        }
+    }
+    while (firstUnstarted < pictures.size() && pictures.at(firstUnstarted).started) {
+        ++firstUnstarted;
+    }
+}
+
+void ContentPictures::read(int index)
+{
+    QMutexLocker lock(&mutex);
+    const QString member = pictures.at(index).member;
+    const QByteArray cached = pictures.at(index).cached;
+    const bool fromCache = pictures.at(index).run < 0;
+    const bool cacheable = !fromCache && runs.at(pictures.at(index).run) == Extracted;
+    lock.unlock();
+
+    QImage image;
+    QByteArray encoded;
+    if (!keepGoing()) {
+        // Nobody waits for it any more.
+    } else if (fromCache) {
+        image = QImage::fromData(cached);
+    } else {
+        image = readExtracted(member);
+        // A run that failed or was cut off may have left a file half written.
+        if (cacheable && !image.isNull()) {
+            encoded = ThumbnailCache::encode(image);
+        }
+    }
+
+    lock.relock();
+    Picture& picture = pictures[index];
+    picture.cached.clear();
+    picture.image = image;
+    picture.encoded = encoded;
+    picture.done = true;
+    changed.wakeAll();
 }
 
 QImage ContentPictures::take(const QString& memberPath)
 {
-    const QString file = QDir::cleanPath(extractedPath(memberPath));
+    const int index = indexOf.value(memberPath, -1);
+    if (index < 0) {
+        return QImage();
+    }
+    QMutexLocker lock(&mutex);
+    while (!pictures.at(index).done && busy) {
+        startReading(index + readAhead);
+        if (!pictures.at(index).done) {
+            changed.wait(&mutex, pollMs);
+        }
+    }
+    startReading(index + readAhead);
+    Picture& picture = pictures[index];
+    const QImage image = picture.image;
+    picture.image = QImage();
+    const QString placeholderName = picture.placeholder;
+    lock.unlock();
+    return image.isNull() ? placeholder(placeholderName) : image;
+}
+
+void ContentPictures::remember()
+{
+    QVector<ThumbnailCache::Entry> entries;
+    {
+        QMutexLocker lock(&mutex);
+        for (Picture& picture : pictures) {
+            if (!picture.encoded.isEmpty()) {
+                entries.append({picture.member, picture.size, picture.encoded});
+                picture.encoded.clear();
+            }
+        }
+    }
+    cache.store(package, entries);
+}
+
+QImage ContentPictures::readExtracted(const QString& member) const
+{
+    const QString file = QDir::cleanPath(batchDir + QLatin1Char('/') + member);
     // A member path with ".." segments must not lead to a file outside our folder.
-    const QString home =
-        QDir::cleanPath(batchDir.isEmpty() ? tempDir : batchDir) + QLatin1Char('/');
-    if (!file.startsWith(home)) {
+    if (!file.startsWith(QDir::cleanPath(batchDir) + QLatin1Char('/'))) {
         return QImage();
     }
     // A link stored in the archive would show a file from outside it.
@@ -73,9 +206,9 @@ QImage ContentPictures::take(const QString& memberPath)
         QFile::remove(file);
         return QImage();
     }
-    const QImage picture = readThumbnail(file);
+    const QImage image = readThumbnail(file);
     QFile::remove(file);
-    return picture;
+    return image;
 }
 
 QImage ContentPictures::placeholder(const QString& name)

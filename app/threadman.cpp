@@ -53,9 +53,7 @@ QString listingRoot(const QString& folder)
 
 } // namespace
 
-threadMan::threadMan()
-    : extractInOneRun(!qEnvironmentVariableIsSet("QUILLMARK_EXTRACT_EACH")),
-      scratch(scratchDirectory(QStringLiteral("~tmp2")))
+threadMan::threadMan() : scratch(scratchDirectory(QStringLiteral("~tmp2")))
 {
     qRegisterMetaType<QTableWidgetItem*>("QTableWidgetItem*");
     tempDir = scratch.path();
@@ -410,10 +408,8 @@ void threadMan::listVarContents(const QString& archivePath, QVector<FILE_IN_VAR>
     const QString iconDir = QCoreApplication::applicationDirPath() + QStringLiteral("/img");
     clearContentList();
 
-    ContentPictures pictures(zip, archivePath, tempDir, iconDir);
-    if (extractInOneRun) {
-        pictures.extractAll(records, showBigImg, busy);
-    }
+    ContentPictures pictures(zip, archivePath, tempDir, iconDir, busy);
+    pictures.start(records, showBigImg);
     const MemberIndex byPath(records);
 
     for (int pass = 0; pass < 2; ++pass) {
@@ -435,7 +431,7 @@ void threadMan::listVarContents(const QString& archivePath, QVector<FILE_IN_VAR>
                 continue;
             }
             QImage picture;
-            if (kind.type == ContentKind::Picture && kind.fits(record.size, showBigImg)) {
+            if (kind.fits(record.size, showBigImg)) {
                 picture = pictures.take(name);
             } else {
                 picture = pictures.placeholder(kind.placeholder);
@@ -452,6 +448,9 @@ void threadMan::listVarContents(const QString& archivePath, QVector<FILE_IN_VAR>
             appendContentItem(picture, label);
             record.mark = 1;
         }
+    }
+    if (busy) {
+        pictures.remember();
     }
 }
 

@@ -70,9 +70,6 @@ public:
     // This instance's own folder inside "~tmp2".
     QString tempDir;
     QVector<varFile*> files;
-    // Pictures of an inspection come out of the archive in one 7-Zip run; with
-    // QUILLMARK_EXTRACT_EACH set, each takes a run of its own (to compare the two ways).
-    bool extractInOneRun;
 
 signals:
     void fillTable(int table, int row, int column, QTableWidgetItem* item);

@@ -4,6 +4,7 @@
 #include "testarchive.h"
 #include "testfiles.h"
 #include "threadman.h"
+#include "thumbnailcache.h"
 #include "varfile.h"
 
 #include <QCheckBox>
@@ -11,6 +12,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -27,16 +30,34 @@ QStringList labels(const QListWidget& list)
     return texts;
 }
 
-// Whether the item's icon is mostly red: the test pictures are red, the
-// placeholder pictures are not.
-bool showsOwnPicture(const QListWidgetItem* item)
+// What the item's icon shows: the test pictures are small and red or blue, the
+// placeholder pictures are not small.
+QString tint(const QListWidgetItem* item)
 {
     const QImage image = item->icon().pixmap(256, 256).toImage();
     if (image.isNull()) {
-        return false;
+        return "none";
+    }
+    if (image.width() > 64) {
+        return "placeholder";
     }
     const QColor centre = image.pixelColor(image.width() / 2, image.height() / 2);
-    return centre.red() > 150 && centre.blue() < 100;
+    return centre.red() > centre.blue() ? "red" : "blue";
+}
+
+bool showsOwnPicture(const QListWidgetItem* item)
+{
+    return tint(item) == "red";
+}
+
+// Every item in list order: its label and what its icon shows.
+QStringList shown(const QListWidget& list)
+{
+    QStringList items;
+    for (int i = 0; i < list.count(); ++i) {
+        items << list.item(i)->text() + " " + tint(list.item(i));
+    }
+    return items;
 }
 
 } // namespace
@@ -82,11 +103,12 @@ private slots:
     void initTestCase();
     void dependencies();
     void failedLoadEmptiesTable();
-    void contents_data();
     void contents();
     void sizeLimits_data();
     void sizeLimits();
     void progressCoversBothPasses();
+    void thumbnailCache_data();
+    void thumbnailCache();
     void inWindow();
     void metaSizeLimit_data();
     void metaSizeLimit();
@@ -167,16 +189,8 @@ void TestInspection::failedLoadEmptiesTable()
     }
 }
 
-void TestInspection::contents_data()
-{
-    QTest::addColumn<bool>("oneRun");
-    QTest::newRow("one 7-Zip run") << true;
-    QTest::newRow("a run per picture") << false;
-}
-
 void TestInspection::contents()
 {
-    QFETCH(bool, oneRun);
     const QString package = dir.path() + "/contents/Me.Look.1.var";
     const QByteArray red = TestArchive::jpeg();
     if (!QFile::exists(package)) {
@@ -201,7 +215,6 @@ void TestInspection::contents()
                       {"Custom/readme", "x"}}));
     }
     Inspector inspector;
-    inspector.worker.extractInOneRun = oneRun;
     inspector.addPackage(package);
     inspector.inspect(0);
 
@@ -278,6 +291,91 @@ void TestInspection::progressCoversBothPasses()
     QCOMPARE(progress.count(), 1 + 2 * 3);
     QCOMPARE(progress.first(), (QList<QVariant>{0, 5}));
     QCOMPARE(progress.last(), (QList<QVariant>{5, 0}));
+}
+
+void TestInspection::thumbnailCache_data()
+{
+    QTest::addColumn<QString>("change"); // made between the two inspections
+    QTest::addColumn<bool>("extractionFails");
+    QTest::addColumn<QString>("picturesAfter");
+    QTest::newRow("empty cache") << "remove" << false << "red";
+    QTest::newRow("warm cache, no extraction") << "" << true << "red";
+    QTest::newRow("cache file truncated") << "truncate" << false << "red";
+    QTest::newRow("cache file garbage") << "garbage" << false << "red";
+    QTest::newRow("cache entries garbage") << "entries" << false << "red";
+    QTest::newRow("package changed, sizes kept") << "package" << false << "blue";
+    QTest::newRow("over the cap") << "cap" << false << "red";
+    QTest::newRow("failed extraction") << "remove" << true << "placeholder";
+}
+
+void TestInspection::thumbnailCache()
+{
+    QFETCH(QString, change);
+    QFETCH(bool, extractionFails);
+    QFETCH(QString, picturesAfter);
+    // Stored, padded to one size: only the package's time tells the colours apart.
+    const auto makePackage = [](const QString& path, const QColor& color) {
+        const QByteArray jpg = TestArchive::picture(64, 64, "JPG", color).leftJustified(3000, 0);
+        QMap<QString, QByteArray> members{
+            {"Saves/scene/A.json", "{}"},
+            {"Custom/B.png", TestArchive::picture(8, 8, "PNG", color)},
+            {"Custom/Sounds/c.wav", "x"}};
+        // More pictures than one 7-Zip run takes and than are read ahead.
+        for (int i = 0; i < 70; ++i) {
+            members.insert(QString("Saves/scene/%1.jpg").arg(i), jpg);
+        }
+        return TestArchive::create(path, members, {"-tzip", "-mx0"});
+    };
+    const QString package = dir.path() + "/cache/" + QTest::currentDataTag() + "/P.Q.1.var";
+    QVERIFY(makePackage(package, QColor(200, 40, 40)));
+    Inspector first;
+    first.addPackage(package);
+    first.inspect(0);
+    QStringList before = shown(first.list);
+    QCOMPARE(before.size(), 73);
+    QCOMPARE(before.filter(" red").size(), 71);
+
+    const QString cacheFile = ThumbnailCache::defaultFile();
+    if (change == "remove") {
+        QVERIFY(QFile::remove(cacheFile));
+    } else if (change == "truncate") {
+        QVERIFY(QFile::resize(cacheFile, QFileInfo(cacheFile).size() / 2));
+    } else if (change == "garbage") {
+        QVERIFY(TestFiles::write(cacheFile, QByteArray(100000, 'x')));
+    } else if (change == "entries") {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "damage");
+        db.setDatabaseName(cacheFile);
+        QVERIFY(db.open() && QSqlQuery(db).exec("UPDATE thumbnails SET image = randomblob(900)"));
+    } else if (change == "package") {
+        const QDateTime time = QFileInfo(package).lastModified();
+        const qint64 size = QFileInfo(package).size();
+        QVERIFY(QFile::remove(package) && makePackage(package, QColor(40, 40, 200)));
+        QFile touched(package);
+        QVERIFY(touched.open(QIODevice::ReadWrite) &&
+                touched.setFileTime(time.addSecs(10), QFileDevice::FileModificationTime));
+        QCOMPARE(QFileInfo(package).size(), size);
+    } else if (change == "cap") {
+        ThumbnailCache small(cacheFile, 100000);
+        const ThumbnailCache::Package other{"/other.var", 1, 1};
+        small.store(other, {{"x.jpg", 1, QByteArray(90000, 'x')}});
+        QVERIFY(small.storedBytes() <= 100000);
+        QCOMPARE(small.find(other, {{"x.jpg", 1}}).size(), 1);
+    }
+    QSqlDatabase::removeDatabase("damage");
+    QString sevenZip = TestArchive::sevenZip();
+    if (extractionFails) { // a 7-Zip that lists, but fails every batch extraction
+        const QString fake = dir.path() + "/fake7z";
+        QVERIFY(TestFiles::write(fake, "#!/bin/sh\n[ \"$1\" = x ] && exit 2\nexec '" +
+                                           sevenZip.toUtf8() + "' \"$@\"\n"));
+        QFile::setPermissions(fake, QFile::ReadOwner | QFile::ExeOwner);
+        sevenZip = fake;
+    }
+    qputenv("DOVETALK_7Z", sevenZip.toUtf8());
+    Inspector second;
+    second.addPackage(package);
+    second.inspect(0);
+    qunsetenv("DOVETALK_7Z");
+    QCOMPARE(shown(second.list), before.replaceInStrings(" red", " " + picturesAfter));
 }
 
 void TestInspection::inWindow()

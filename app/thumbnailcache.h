@@ -1,0 +1,89 @@
+#ifndef THUMBNAILCACHE_H
+#define THUMBNAILCACHE_H
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+#include <QVector>
+
+class QImage;
+class QSqlQuery;
+
+/// Thumbnails of package members kept between runs in an SQLite file of the user's
+/// cache folder, so that a package seen before needs no extraction of its pictures.
+///
+/// An entry belongs to one state of a package (its path, size and modification time)
+/// and to one member (its path and listed size); storing a new state of a package
+/// drops the entries of its old one. The stored bytes are kept under a cap by
+/// dropping the least recently used entries. Several threads and programs may use
+/// the file at once, each through an object of its own; an object belongs to the
+/// thread that creates it. A damaged entry or file is dropped and rebuilt; a cache
+/// that cannot be had at all only means that nothing is found.
+class ThumbnailCache
+{
+public:
+    static constexpr qint64 defaultCap = qint64(512) * 1024 * 1024;
+
+    /// One state of a package file.
+    struct Package
+    {
+        QString path;
+        qint64 size = 0;
+        qint64 modified = 0; ///< milliseconds since the epoch
+    };
+
+    /// One thumbnail of a member, encoded as by encode().
+    struct Entry
+    {
+        QString member;
+        qint64 memberSize = 0;
+        QByteArray image;
+    };
+
+    /// The state of the package file at `path` now.
+    static Package packageAt(const QString& path);
+    /// "thumbnails.sqlite" in the user's cache folder.
+    static QString defaultFile();
+
+    explicit ThumbnailCache(const QString& file = defaultFile(), qint64 cap = defaultCap);
+    ~ThumbnailCache();
+    ThumbnailCache(const ThumbnailCache&) = delete;
+    ThumbnailCache& operator=(const ThumbnailCache&) = delete;
+
+    /// The encoded thumbnails stored for `package` in its present state, by member
+    /// path, for the members of `memberSizes` listed with the same size. They count
+    /// as used now. Damaged entries are dropped and left out.
+    QHash<QString, QByteArray> find(const Package& package,
+                                    const QHash<QString, qint64>& memberSizes);
+    /// Stores thumbnails of `package`, dropping those of any other state of it, then
+    /// the least recently used entries while more than the cap is stored.
+    void store(const Package& package, const QVector<Entry>& entries);
+    /// Bytes of thumbnails stored.
+    qint64 storedBytes();
+
+    /// A thumbnail as stored: JPEG, or PNG where it has transparency.
+    static QByteArray encode(const QImage& thumbnail);
+
+private:
+    bool open();
+    bool prepareSchema();
+    void close();
+    void rebuild();
+    QHash<QString, QByteArray> findStored(const Package& package,
+                                          const QHash<QString, qint64>& memberSizes);
+    void storeEntries(const Package& package, const QVector<Entry>& entries);
+    void evict();
+    // Each runs a statement and, when it fails, notes whether the file is damaged.
+    bool run(QSqlQuery& query);
+    bool run(QSqlQuery& query, const QString& statement);
+    bool run(const QString& statement);
+    bool failed(const QSqlQuery& query);
+
+    QString file;
+    qint64 cap;
+    QString connection;
+    bool opened = false;
+    bool damaged = false;
+};
+
+#endif // THUMBNAILCACHE_H
