@@ -1,6 +1,7 @@
 #include "thumbnailcache.h"
 
 #include <QBuffer>
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
@@ -22,9 +23,11 @@ const int lockWaitMs = 100;
 // SQLite's result codes for a file that is no database or a damaged one.
 const QString damagedCodes[] = {QStringLiteral("11"), QStringLiteral("26")};
 
-quint16 checksum(const QByteArray& bytes)
+// Tells a damaged thumbnail from a sound one; a check against damage, not against
+// an attacker, so the fastest digest serves.
+QByteArray checksum(const QByteArray& bytes)
 {
-    return qChecksum(bytes.constData(), uint(bytes.size()));
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Md4);
 }
 
 // Binds the next three placeholders to the state of the package.
@@ -109,7 +112,7 @@ bool ThumbnailCache::prepareSchema()
                                    " size INTEGER NOT NULL, modified INTEGER NOT NULL,"
                                    " member TEXT NOT NULL, member_size INTEGER NOT NULL,"
                                    " used INTEGER NOT NULL, bytes INTEGER NOT NULL,"
-                                   " checksum INTEGER NOT NULL, image BLOB NOT NULL,"
+                                   " checksum BLOB NOT NULL, image BLOB NOT NULL,"
                                    " PRIMARY KEY(package, member))")) &&
                 run(QStringLiteral("CREATE INDEX thumbnails_used ON thumbnails(used, bytes)")) &&
                 run(QStringLiteral("PRAGMA user_version=%1").arg(schemaVersion));
@@ -198,7 +201,7 @@ QHash<QString, QByteArray> ThumbnailCache::findStored(const Package& package,
             continue;
         }
         const QByteArray image = query.value(3).toByteArray();
-        if (checksum(image) != query.value(2).toUInt()) {
+        if (checksum(image) != query.value(2).toByteArray()) {
             broken << member;
             continue;
         }
