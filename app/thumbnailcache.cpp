@@ -14,6 +14,9 @@
 #include <QStandardPaths>
 #include <QVariant>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 const int schemaVersion = 1;
@@ -207,7 +210,8 @@ QHash<QString, QByteArray> ThumbnailCache::findStored(const Package& package,
         }
         found.insert(member, image);
     }
-    if (query.lastError().isValid() && failed(query)) {
+    if (query.lastError().isValid()) {
+        failed(query);
         return found;
     }
     query.finish();
