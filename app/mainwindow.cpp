@@ -2,7 +2,14 @@
 #include "ui_mainwindow.h"
 
 #include "appinfo.h"
+#include "dependencytabs.h"
 #include "filelocator.h"
+#include "libraryanalysis.h"
+#include "libraryindex.h"
+#include "librarystatus.h"
+#include "librarywindow.h"
+#include "packagefilter.h"
+#include "removalcheck.h"
 #include "settingsstore.h"
 
 #include <QAction>
@@ -12,6 +19,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QSplitter>
@@ -34,6 +42,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     ui->setupUi(this);
     loadSaveSettings(true);
     createActions();
+    setupLibrary();
     setupWindow();
     connectWorker();
 }
@@ -42,6 +51,7 @@ MainWindow::~MainWindow()
 {
     // A job still running would go on writing to widgets that are about to go.
     worker.stopJob();
+    libraryIndex->stop();
     worker.clearTempDir();
     loadSaveSettings(false);
     delete ui;
@@ -109,6 +119,9 @@ void MainWindow::setupWindow()
     ui->pushButton_BrowsePath->setFixedWidth(30);
     topRow->addWidget(ui->pushButton_BrowsePath);
     topRow->addWidget(ui->pushButton_ListVar);
+    ui->lineEdit_Filter->setMinimumWidth(180);
+    ui->lineEdit_Filter->setMaximumWidth(300);
+    topRow->addWidget(ui->lineEdit_Filter);
     topRow->addStretch(3);
     ui->lineEdit_FileFullPath->setMinimumWidth(500);
     ui->lineEdit_FileFullPath->setMaximumWidth(800);
@@ -137,7 +150,7 @@ void MainWindow::setupWindow()
     auto* inner = new QSplitter(Qt::Vertical, outer);
     inner->setOpaqueResize(false);
     inner->addWidget(ui->tableWidget_Var);
-    inner->addWidget(ui->tableWidget_Depend);
+    inner->addWidget(dependencyTabs->widget());
     outer->addWidget(ui->listWidget_InVar);
     mainLayout->addWidget(outer);
 
@@ -155,6 +168,7 @@ void MainWindow::setupWindow()
     ui->progressBar->setMaximumWidth(500);
     bottomRow->addWidget(ui->progressBar);
     bottomRow->addStretch(3);
+    bottomRow->addWidget(ui->pushButton_Library);
     bottomRow->addWidget(ui->pushButton_Help);
     mainLayout->addLayout(bottomRow);
 
@@ -180,6 +194,80 @@ void MainWindow::connectWorker()
     disconnect(header, SIGNAL(sectionPressed(int)), ui->tableWidget_Var, SLOT(selectColumn(int)));
 }
 
+void MainWindow::setupLibrary()
+{
+    libraryIndex = new LibraryIndex(this);
+    analysis = new LibraryAnalysis(libraryIndex, this);
+    new LibraryStatus(ui->statusBar, libraryIndex, analysis, this);
+    filter = new PackageFilter(ui->lineEdit_Filter, ui->tableWidget_Var, this);
+    dependencyTabs = new DependencyTabs(ui->tableWidget_Depend, ui->centralWidget);
+    connect(dependencyTabs, &DependencyTabs::packageActivated, this, &MainWindow::selectPackage);
+    connect(libraryIndex, &LibraryIndex::ready, this, &MainWindow::showCatalog);
+    connect(&worker, &QThread::finished, this, &MainWindow::jobFinished);
+}
+
+void MainWindow::jobFinished()
+{
+    if (!listingPending) {
+        return;
+    }
+    listingPending = false;
+    filter->apply();
+    libraryIndex->refresh(listedFolder);
+    showCatalog();
+}
+
+std::shared_ptr<const LibraryCatalog> MainWindow::listedCatalog() const
+{
+    const bool listed = !listedFolder.isEmpty() &&
+                        libraryIndex->folder() == LibraryIndex::normalFolder(listedFolder);
+    return listed && libraryIndex->isReady() ? libraryIndex->catalog() : nullptr;
+}
+
+void MainWindow::showCatalog()
+{
+    dependencyTabs->setCatalog(listedCatalog());
+}
+
+PackageRows MainWindow::packageRows() const
+{
+    return PackageRows(ui->tableWidget_Var, &worker);
+}
+
+void MainWindow::selectPackage(const QString& path)
+{
+    const QList<int> found = packageRows().rowsOf({path});
+    if (found.isEmpty()) {
+        return;
+    }
+    QTableWidget* table = ui->tableWidget_Var;
+    if (table->isRowHidden(found.first())) {
+        filter->clear();
+    }
+    table->setCurrentCell(found.first(), 1);
+    table->scrollToItem(table->item(found.first(), 1));
+}
+
+void MainWindow::markPackages(const QStringList& paths)
+{
+    const QSet<QString> wanted(paths.cbegin(), paths.cend());
+    for (int row : packageRows().rowsOf(wanted)) {
+        ui->tableWidget_Var->item(row, 0)->setCheckState(Qt::Checked);
+    }
+}
+
+void MainWindow::on_pushButton_Library_clicked()
+{
+    if (libraryWindow == nullptr) {
+        libraryWindow = new LibraryWindow(libraryIndex, analysis, this);
+        connect(libraryWindow, &LibraryWindow::packageActivated, this, &MainWindow::selectPackage);
+        connect(libraryWindow, &LibraryWindow::markRequested, this, &MainWindow::markPackages);
+    }
+    libraryWindow->show();
+    libraryWindow->raise();
+    libraryWindow->activateWindow();
+}
+
 void MainWindow::on_pushButton_BrowsePath_clicked()
 {
     varHistory.browse();
@@ -200,6 +288,9 @@ void MainWindow::on_pushButton_ListVar_clicked()
     worker.path = folder;
     worker.table = ui->tableWidget_Var;
     worker.startJob();
+    listedFolder = folder;
+    listingPending = true;
+    showCatalog();
 }
 
 void MainWindow::on_tableWidget_Var_itemSelectionChanged()
@@ -210,7 +301,9 @@ void MainWindow::on_tableWidget_Var_itemSelectionChanged()
     }
     worker.stopJob();
     const int index = selected.first()->data(Qt::UserRole).toInt();
-    ui->lineEdit_FileFullPath->setText(worker.filePathAt(index));
+    const QString path = worker.filePathAt(index);
+    ui->lineEdit_FileFullPath->setText(path);
+    dependencyTabs->showUsersOf(QFileInfo(path).completeBaseName());
     worker.mode = 1;
     worker.row = index;
     worker.table = ui->tableWidget_Depend;
@@ -277,11 +370,49 @@ void MainWindow::on_pushButton_Help_clicked()
     QMessageBox::information(this, QStringLiteral("Help"), text, QMessageBox::Ok);
 }
 
-bool MainWindow::confirmed(const QString& title, const QString& text)
+bool MainWindow::confirmed(const QString& title, const QString& text,
+                           const QList<QTableWidgetItem*>& items)
 {
-    return ui->checkBox_Confirm->checkState() != Qt::Checked ||
-           QMessageBox::question(this, title, text, QMessageBox::Yes | QMessageBox::No) ==
-               QMessageBox::Yes;
+    if (ui->checkBox_Confirm->checkState() != Qt::Checked) {
+        return true;
+    }
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, this);
+    box.setInformativeText(removalSummary(items));
+    return box.exec() == QMessageBox::Yes;
+}
+
+QString MainWindow::removalSummary(const QList<QTableWidgetItem*>& items) const
+{
+    const QList<int> targetRows = PackageRows::rowsOf(items);
+    const std::shared_ptr<const LibraryCatalog> catalog = listedCatalog();
+    QStringList dependents;
+    if (catalog) {
+        QSet<QString> paths;
+        for (int row : targetRows) {
+            paths.insert(packageRows().pathAt(row));
+        }
+        const std::shared_ptr<const LibraryFindings> findings = analysis->findings();
+        const QVector<MissingDependency> missingNow = findings && findings->catalog == catalog
+                                                          ? findings->missing
+                                                          : LibraryQueries::missing(*catalog);
+        dependents = RemovalCheck::dependentsLosing(*catalog, paths, missingNow);
+    }
+    return RemovalCheck::summary(targetRows.size(), filter->hiddenAmong(targetRows), dependents,
+                                 catalog != nullptr);
+}
+
+void MainWindow::removeTargets(const QList<QTableWidgetItem*>& items, int mode, const QString& dest)
+{
+    QStringList touched;
+    for (int row : PackageRows::rowsOf(items)) {
+        const QString path = packageRows().pathAt(row);
+        touched << path;
+        if (mode == 1) {
+            touched << dest + QLatin1Char('/') + QFileInfo(path).fileName();
+        }
+    }
+    worker.moveOrDeleteItems(items, mode, dest);
+    libraryIndex->update(touched);
 }
 
 void MainWindow::on_pushButton_Del_clicked()
@@ -291,10 +422,10 @@ void MainWindow::on_pushButton_Del_clicked()
         return;
     }
     if (!confirmed(QStringLiteral("Delete Confirm"),
-                   QStringLiteral("Delete Selected File(s)! Confirm?"))) {
+                   QStringLiteral("Delete Selected File(s)! Confirm?"), items)) {
         return;
     }
-    worker.moveOrDeleteItems(items, 0, QString());
+    removeTargets(items, 0, QString());
 }
 
 void MainWindow::on_pushButton_BrowseDestDir_clicked()
@@ -322,10 +453,10 @@ void MainWindow::on_pushButton_MoveTo_clicked()
         return;
     }
     if (!confirmed(QStringLiteral("Move Confirm"),
-                   QStringLiteral("Move Selected File(s) to DestPath! Confirm?"))) {
+                   QStringLiteral("Move Selected File(s) to DestPath! Confirm?"), items)) {
         return;
     }
-    worker.moveOrDeleteItems(items, 1, dest);
+    removeTargets(items, 1, dest);
 }
 
 void MainWindow::on_fileTableItemColor(int row, QColor color)

@@ -2,12 +2,21 @@
 #define MAINWINDOW_H
 
 #include "hcombohistory.h"
+#include "packagerows.h"
 #include "threadman.h"
 
 #include <QColor>
 #include <QList>
 #include <QMainWindow>
 
+#include <memory>
+
+class DependencyTabs;
+class LibraryAnalysis;
+class LibraryCatalog;
+class LibraryIndex;
+class LibraryWindow;
+class PackageFilter;
 class QHBoxLayout;
 class QTableWidgetItem;
 class QVBoxLayout;
@@ -42,17 +51,33 @@ private slots:
     void on_pressSpaceBar();
     void on_varTableHeaderClicked(int nCol);
     void on_initTableSort();
+    void on_pushButton_Library_clicked();
 
 private:
     void loadSaveSettings(bool load);
     void createActions();
     void setupWindow();
     void connectWorker();
+    /// The library index and what shows it: the filter, the "Used by" tab, the status
+    /// bar's part and the report window.
+    void setupLibrary();
+    void jobFinished();
+    /// The index's catalog when it is one of the folder listed; null otherwise.
+    std::shared_ptr<const LibraryCatalog> listedCatalog() const;
+    void showCatalog();
+    PackageRows packageRows() const;
+    void selectPackage(const QString& path);
+    void markPackages(const QStringList& paths);
+    /// How many packages the targets are, how many the filter hides and which
+    /// packages would lose a dependency.
+    QString removalSummary(const QList<QTableWidgetItem*>& items) const;
+    void removeTargets(const QList<QTableWidgetItem*>& items, int mode, const QString& dest);
     void updateSortIndicator(int column);
     bool getTargetItems(QList<QTableWidgetItem*>& items);
     /// Asks before a move or delete when the user wants to be asked; any answer but
     /// Yes cancels.
-    bool confirmed(const QString& title, const QString& text);
+    bool confirmed(const QString& title, const QString& text,
+                   const QList<QTableWidgetItem*>& items);
 
     threadMan worker;
     QVBoxLayout* mainLayout = nullptr;
@@ -62,6 +87,16 @@ private:
     HComboHistory destHistory;
     Ui::MainWindow* ui;
     int sortState[6];
+
+    LibraryIndex* libraryIndex = nullptr;
+    LibraryAnalysis* analysis = nullptr;
+    PackageFilter* filter = nullptr;
+    DependencyTabs* dependencyTabs = nullptr;
+    LibraryWindow* libraryWindow = nullptr;
+    // The folder of the running or last listing, and whether the index has yet to
+    // follow it.
+    QString listedFolder;
+    bool listingPending = false;
 };
 
 #endif // MAINWINDOW_H

@@ -17,6 +17,7 @@ void MessageBoxCatcher::poll()
     }
     titles << box->windowTitle();
     texts << box->text();
+    informativeTexts << box->informativeText();
     QAbstractButton* button = box->button(reply);
     if (button == nullptr) {
         button = box->buttons().value(0);

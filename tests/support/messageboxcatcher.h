@@ -18,6 +18,7 @@ public:
 
     QStringList titles;
     QStringList texts;
+    QStringList informativeTexts;
 
 private:
     void poll();

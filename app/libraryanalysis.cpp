@@ -1,0 +1,71 @@
+#include "libraryanalysis.h"
+
+#include "libraryindex.h"
+
+#include <QtConcurrent>
+
+#include <algorithm>
+
+QString indexNotReadyNote()
+{
+    return QStringLiteral("The library index is not ready yet: it is read after each listing.");
+}
+
+int LibraryFindings::absentCount() const
+{
+    return int(std::count_if(missing.cbegin(), missing.cend(),
+                             [](const MissingDependency& entry) { return !entry.otherVersion; }));
+}
+
+LibraryFindings LibraryFindings::of(std::shared_ptr<const LibraryCatalog> catalog)
+{
+    LibraryFindings findings;
+    findings.missing = LibraryQueries::missing(*catalog);
+    findings.oldVersions = LibraryQueries::oldVersions(*catalog);
+    findings.broken = LibraryQueries::broken(*catalog);
+    findings.duplicates = LibraryQueries::duplicates(*catalog);
+    findings.catalog = std::move(catalog);
+    return findings;
+}
+
+LibraryAnalysis::LibraryAnalysis(LibraryIndex* index, QObject* parent)
+    : QObject(parent), index(index)
+{
+    connect(index, &LibraryIndex::ready, this, &LibraryAnalysis::analyse);
+    connect(&watcher, &QFutureWatcherBase::finished, this, &LibraryAnalysis::analysed);
+}
+
+LibraryAnalysis::~LibraryAnalysis()
+{
+    watcher.waitForFinished();
+}
+
+std::shared_ptr<const LibraryFindings> LibraryAnalysis::findings() const
+{
+    const bool current = index->isReady() && latestFolder == index->folder();
+    return current ? latest : nullptr;
+}
+
+void LibraryAnalysis::analyse()
+{
+    if (watcher.isRunning()) {
+        outdated = true;
+        return;
+    }
+    outdated = false;
+    runningFolder = index->folder();
+    const std::shared_ptr<const LibraryCatalog> catalog = index->catalog();
+    watcher.setFuture(QtConcurrent::run([catalog] {
+        return std::make_shared<const LibraryFindings>(LibraryFindings::of(catalog));
+    }));
+}
+
+void LibraryAnalysis::analysed()
+{
+    latest = watcher.result();
+    latestFolder = runningFolder;
+    if (outdated) {
+        analyse();
+    }
+    emit updated();
+}
