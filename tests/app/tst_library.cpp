@@ -33,6 +33,8 @@ const QMap<QString, QStringList> packages{
     {"Other.Beta.1", {"Creator.Alpha.1", "Creator.Gamma.latest"}},
     {"Other.Delta.1", {"Creator.Alpha.latest", "Creator.Gamma.2", "Missing.Thing.2"}}};
 
+const int bulkCount = 3000;
+
 } // namespace
 
 class TestLibrary : public QObject
@@ -59,9 +61,12 @@ private:
     bool openListed() { return open(), list(pkgs(), 7) && indexed(pkgs()); }
     bool indexed(const QString& folder)
     {
-        return QTest::qWaitFor([&] { return index->isReady() && index->folder() == folder; }, 30000);
+        return QTest::qWaitFor([&] { return index->isReady() && index->folder() == folder; },
+                               30000);
     }
-    bool makeBulk(int count);
+    // Lists a folder of many packages in a new window and waits for the index to be
+    // reading them.
+    bool indexingBulk();
     int rowOf(const QString& fileName) const;
     QStringList rows(bool checked) const;
     template <class T> T* child(const QString& name) const { return window->findChild<T*>(name); }
@@ -119,19 +124,23 @@ bool TestLibrary::list(const QString& folder, int rowCount)
     auto* combo = child<QComboBox>("comboBox_GamePath");
     combo->setCurrentIndex(combo->findText(folder));
     QTest::mouseClick(child<QPushButton>("pushButton_ListVar"), Qt::LeftButton);
-    return QTest::qWaitFor([&] { return table->rowCount() == rowCount && table->item(rowCount - 1, 5); });
+    return QTest::qWaitFor(
+        [&] { return table->rowCount() == rowCount && table->item(rowCount - 1, 5); });
 }
 
-bool TestLibrary::makeBulk(int count)
+bool TestLibrary::indexingBulk()
 {
     const QByteArray package = TestFiles::read(pkgs() + "/Creator.Alpha.1.var");
-    for (int i = 0; i < count; ++i) {
-        if (!TestFiles::write(bulk() + QString("/%1/Bulk.Pack%2.1.var").arg(i % 20).arg(i), package)) {
+    for (int i = 0; i < bulkCount; ++i) {
+        if (!TestFiles::write(bulk() + QString("/%1/Bulk.Pack%2.1.var").arg(i % 20).arg(i),
+                              package)) {
             return false;
         }
     }
     openSettingsGroup("RecentVar")->setValue("Path2", bulk());
-    return true;
+    open();
+    QSignalSpy progress(index, &LibraryIndex::progress);
+    return list(bulk(), bulkCount) && progress.wait(30000) && index->isRunning();
 }
 
 int TestLibrary::rowOf(const QString& fileName) const
@@ -157,13 +166,18 @@ void TestLibrary::filter_data()
 {
     QTest::addColumn<QString>("words");
     QTest::addColumn<QStringList>("shown");
-    QTest::newRow("every word, any order") << "alpha creator"
-                                           << QStringList{"Creator.Alpha.1.var", "Creator.Alpha.2.var"};
+    QTest::newRow("every word, any order")
+        << "alpha creator" << QStringList{"Creator.Alpha.1.var", "Creator.Alpha.2.var"};
     QTest::newRow("case ignored") << "gAMMA.3" << QStringList{"Creator.Gamma.3.var"};
     QTest::newRow("nothing matches") << "zzz" << QStringList();
-    QTest::newRow("blank shows all") << "  " << QStringList{"Creator.Alpha.1.var", "Creator.Alpha.2.var",
-                                                            "Creator.Gamma.1.var", "Creator.Gamma.3.var",
-                                                            "Other.Beta.1.var", "Other.Delta.1.var", "junk.var"};
+    QTest::newRow("blank shows all") << "  "
+                                     << QStringList{"Creator.Alpha.1.var",
+                                                    "Creator.Alpha.2.var",
+                                                    "Creator.Gamma.1.var",
+                                                    "Creator.Gamma.3.var",
+                                                    "Other.Beta.1.var",
+                                                    "Other.Delta.1.var",
+                                                    "junk.var"};
 }
 
 void TestLibrary::filter()
@@ -197,7 +211,8 @@ void TestLibrary::usedBy_data()
     QTest::addColumn<QStringList>("users");
     QTest::addColumn<int>("dependencies");
     QTest::newRow("exact version") << "Creator.Alpha.1" << QStringList{"Other.Beta.1"} << 0;
-    QTest::newRow("latest, newest present") << "Creator.Gamma.3" << QStringList{"Other.Beta.1"} << 0;
+    QTest::newRow("latest, newest present")
+        << "Creator.Gamma.3" << QStringList{"Other.Beta.1"} << 0;
     QTest::newRow("latest, older present") << "Creator.Gamma.1" << QStringList() << 0;
     QTest::newRow("nobody") << "Other.Delta.1" << QStringList() << 3;
 }
@@ -249,7 +264,8 @@ void TestLibrary::removalNamesDependents_data()
     QTest::newRow("latest kept by another") << true << QStringList{"Creator.Alpha.2"} << "";
     QTest::newRow("every version") << true << QStringList{"Creator.Alpha.1", "Creator.Alpha.2"}
                                    << "Other.Beta.1\nOther.Delta.1";
-    QTest::newRow("user and used together") << false << QStringList{"Creator.Alpha.1", "Other.Beta.1"} << "";
+    QTest::newRow("user and used together")
+        << false << QStringList{"Creator.Alpha.1", "Other.Beta.1"} << "";
 }
 
 void TestLibrary::removalNamesDependents()
@@ -262,7 +278,8 @@ void TestLibrary::removalNamesDependents()
         table->item(rowOf(name + ".var"), 0)->setCheckState(Qt::Checked);
     }
     MessageBoxCatcher catcher(QMessageBox::No);
-    QTest::mouseClick(child<QPushButton>(move ? "pushButton_MoveTo" : "pushButton_Del"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(move ? "pushButton_MoveTo" : "pushButton_Del"),
+                      Qt::LeftButton);
     QCOMPARE(catcher.titles, QStringList{move ? "Move Confirm" : "Delete Confirm"});
     QCOMPARE(catcher.texts, QStringList{move ? "Move Selected File(s) to DestPath! Confirm?"
                                              : "Delete Selected File(s)! Confirm?"});
@@ -311,12 +328,7 @@ void TestLibrary::report()
 
 void TestLibrary::closeWhileIndexing()
 {
-    QVERIFY(makeBulk(3000));
-    open();
-    QSignalSpy progress(index, &LibraryIndex::progress);
-    QVERIFY(list(bulk(), 3000));
-    QVERIFY(progress.wait(30000));
-    QVERIFY(index->isRunning());
+    QVERIFY(indexingBulk());
     const QString database = index->databasePath();
     window.reset();
 
@@ -325,16 +337,12 @@ void TestLibrary::closeWhileIndexing()
     QSignalSpy ready(&again, &LibraryIndex::ready);
     again.refresh(bulk());
     QVERIFY(ready.wait(60000));
-    QCOMPARE(again.catalog()->packages().size(), 3000);
+    QCOMPARE(again.catalog()->packages().size(), bulkCount);
 }
 
 void TestLibrary::listingWhileIndexing()
 {
-    QVERIFY(makeBulk(3000));
-    open();
-    QSignalSpy progress(index, &LibraryIndex::progress);
-    QVERIFY(list(bulk(), 3000));
-    QVERIFY(progress.wait(30000));
+    QVERIFY(indexingBulk());
     // The new folder's packages are not answered for from the old folder's catalog.
     auto* tabs = child<QTabWidget>("tabWidget_Depend");
     QVERIFY(list(pkgs(), 7));
