@@ -1,8 +1,14 @@
 #ifndef BENCHSUPPORT_H
 #define BENCHSUPPORT_H
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QString>
+#include <QTimer>
+
+#ifdef Q_OS_LINUX
+#include <ctime>
+#endif
 
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
@@ -41,5 +47,61 @@ inline qint64 cpuMillis()
     return 0;
 #endif
 }
+
+// CPU time this thread has used, in ms (Linux; 0 elsewhere).
+inline double threadCpuMs()
+{
+#ifdef Q_OS_LINUX
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+#else
+    return 0;
+#endif
+}
+
+// The longest the GUI thread went without running its timers since the last reset: a
+// timer that should fire every 5 ms notices every stall. On a busy machine a stall
+// can be the system running other work; the CPU time the thread used within the
+// longest stall tells its own part.
+class GuiBlockMeter
+{
+public:
+    GuiBlockMeter()
+    {
+        ticker.setInterval(5);
+        QObject::connect(&ticker, &QTimer::timeout, [this] {
+            const qint64 gap = sinceTick.restart();
+            const double cpu = threadCpuMs();
+            if (gap > longest) {
+                longest = gap;
+                longestCpu = cpu - cpuAtTick;
+            }
+            cpuAtTick = cpu;
+        });
+        reset();
+        ticker.start();
+    }
+    void reset()
+    {
+        longest = 0;
+        longestCpu = 0;
+        cpuAtTick = threadCpuMs();
+        sinceTick.start();
+    }
+    /// "171 ms (12 ms running)"
+    QByteArray longestText() const
+    {
+        return QByteArray::number(longest) + " ms (" + QByteArray::number(longestCpu, 'f', 0) +
+               " ms running)";
+    }
+
+private:
+    QTimer ticker;
+    QElapsedTimer sinceTick;
+    qint64 longest = 0;
+    double longestCpu = 0;
+    double cpuAtTick = 0;
+};
 
 #endif // BENCHSUPPORT_H

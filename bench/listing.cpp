@@ -1,16 +1,23 @@
 // Lists a folder of N package files in the real window, headless, and prints how
 // long the scan, the row fill and header sorts take, the peak memory, and how the
-// listing's ordering compares with inserting records one by one.
+// listing's ordering compares with inserting records one by one. Then lists a library
+// of N real packages with dependencies and prints how long the GUI thread is blocked
+// while the library index reads it and while a filter is typed, and how long the
+// library report takes to open.
 //
-//   build/bench/listing [N] [--no-reference]     (N defaults to 30000)
+//   build/bench/listing [N] [--no-reference] [--no-library]     (N defaults to 30000)
 //
 // The one-by-one insertion takes about half a minute for 30000 packages;
 // --no-reference leaves it out.
 
 #include "benchsupport.h"
+#include "libraryanalysis.h"
+#include "libraryindex.h"
 #include "mainwindow.h"
 #include "packagefiles.h"
+#include "rawzip.h"
 #include "referenceinsertion.h"
+#include "removalcheck.h"
 #include "settingsstore.h"
 #include "threadman.h"
 #include "varfile.h"
@@ -19,6 +26,9 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QHeaderView>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QStandardPaths>
@@ -117,6 +127,136 @@ void compareWithReference(const QString& root)
                 same ? "yes" : "NO");
 }
 
+// N real packages: groups of up to three versions of one package, each meta.json
+// naming 0 to 10 dependencies (exact versions, ".latest", some with nested
+// dependencies, a few that no package satisfies).
+bool makeLibrary(const QString& root, int count)
+{
+    QRandomGenerator random(20261207);
+    QStringList made;
+    for (int i = 0; i < count; ++i) {
+        const int group = i / 3;
+        const QString key = QString::asprintf("Creator%03d.Item%05d", group % 500, group);
+        const QString name = key + QString::asprintf(".%d", 1 + 2 * (i % 3) + random.bounded(2));
+        const auto referenceTo = [&random, &made]() {
+            const int roll = random.bounded(100);
+            if (made.isEmpty() || roll < 5) {
+                return QString::asprintf("Gone.Thing%d.1", random.bounded(1000));
+            }
+            const QString target = made.at(random.bounded(made.size()));
+            return roll < 35 ? target.left(target.lastIndexOf('.')) + ".latest" : target;
+        };
+        QJsonObject dependencies;
+        for (int d = random.bounded(11); d > 0; --d) {
+            QJsonObject dependency{{"licenseType", "CC BY"}};
+            if (random.bounded(5) == 0) {
+                dependency.insert("dependencies", QJsonObject{{referenceTo(), QJsonObject()}});
+            }
+            dependencies.insert(referenceTo(), dependency);
+        }
+        const QByteArray meta =
+            QJsonDocument(QJsonObject{{"licenseType", "CC BY"}, {"dependencies", dependencies}})
+                .toJson();
+        const QString folder = QString::asprintf("%s/%03d/", qPrintable(root), group % 500);
+        if (!QDir().mkpath(folder) ||
+            !RawZip::write(folder + name + ".var",
+                           {{"meta.json", meta}, {"Saves/scene/a.json", "{}"}})) {
+            std::fprintf(stderr, "cannot create %s\n", qPrintable(name));
+            return false;
+        }
+        made << name;
+    }
+    return true;
+}
+
+void processEventsFor(QApplication& app, int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms) {
+        app.processEvents(QEventLoop::AllEvents, 5);
+    }
+}
+
+// Types `text` into the filter one character every `pauseMs`, then waits for the
+// table; returns the longest block of the GUI thread meanwhile.
+QByteArray typeFilter(QApplication& app, QLineEdit* filter, const QString& text, int pauseMs)
+{
+    GuiBlockMeter meter;
+    for (const QChar c : text) {
+        filter->insert(QString(c));
+        processEventsFor(app, pauseMs);
+    }
+    processEventsFor(app, 300);
+    return meter.longestText();
+}
+
+void benchLibrary(QApplication& app, const QString& root, int count)
+{
+    QElapsedTimer clock;
+    clock.start();
+    if (!makeLibrary(root, count)) {
+        return;
+    }
+    std::printf("created a library of %d packages in %.0f ms\n", count, msSince(clock, 0));
+    openSettingsGroup(QStringLiteral("RecentVar"))->setValue(QStringLiteral("Path1"), root);
+
+    MainWindow window;
+    auto* table = window.findChild<QTableWidget*>(QStringLiteral("tableWidget_Var"));
+    auto* index = window.findChild<LibraryIndex*>();
+    auto* analysis = window.findChild<LibraryAnalysis*>();
+    window.findChild<QPushButton*>(QStringLiteral("pushButton_ListVar"))->click();
+    while (!index->isRunning()) {
+        app.processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    GuiBlockMeter meter;
+    clock.restart();
+    qint64 readyAt = -1;
+    QObject::connect(index, &LibraryIndex::ready, [&] { readyAt = clock.elapsed(); });
+    while (!analysis->findings()) {
+        app.processEvents(QEventLoop::AllEvents, 5);
+    }
+    std::printf("index after the listing (cold): ready in %lld ms, summary after %lld ms, "
+                "GUI thread blocked at most %s\n",
+                readyAt, clock.elapsed(), meter.longestText().constData());
+
+    auto* filter = window.findChild<QLineEdit*>(QStringLiteral("lineEdit_Filter"));
+    const QByteArray typedFast = typeFilter(app, filter, QStringLiteral("item00 7"), 60);
+    int shown = 0;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        shown += table->isRowHidden(row) ? 0 : 1;
+    }
+    filter->clear();
+    processEventsFor(app, 300);
+    const QByteArray typedSlow = typeFilter(app, filter, QStringLiteral("item00 7"), 250);
+    meter.reset();
+    filter->clear();
+    processEventsFor(app, 300);
+    std::printf("filter over %d rows (%d shown): GUI thread blocked at most %s typing a key "
+                "every 60 ms, %s every 250 ms, %s clearing it\n",
+                table->rowCount(), shown, typedFast.constData(), typedSlow.constData(),
+                meter.longestText().constData());
+
+    clock.restart();
+    window.findChild<QPushButton*>(QStringLiteral("pushButton_Library"))->click();
+    app.processEvents();
+    const std::shared_ptr<const LibraryFindings> findings = analysis->findings();
+    std::printf("library report of %d packages (%d missing, %d old versions) open in %.0f ms\n",
+                findings->catalog->packages().size(), int(findings->missing.size()),
+                int(findings->oldVersions.size()), msSince(clock, 0));
+
+    QSet<QString> old;
+    for (const OldVersion& entry : findings->oldVersions) {
+        old.insert(entry.path);
+    }
+    clock.restart();
+    const QStringList losing =
+        RemovalCheck::dependentsLosing(*findings->catalog, old, findings->missing);
+    std::printf("confirmation for all %d old versions: %d packages would lose a dependency, "
+                "found in %.0f ms\n",
+                old.size(), losing.size(), msSince(clock, 0));
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -124,13 +264,17 @@ int main(int argc, char* argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    // Settings and the index's database go to a home of the benchmark's own.
+    QTemporaryDir home;
+    qputenv("HOME", QFile::encodeName(home.path()));
     QStandardPaths::setTestModeEnabled(true);
     QApplication app(argc, argv);
     QStringList arguments = app.arguments().mid(1);
     const bool withReference = !arguments.removeAll(QStringLiteral("--no-reference"));
+    const bool withLibrary = !arguments.removeAll(QStringLiteral("--no-library"));
     const int count = arguments.isEmpty() ? 30000 : arguments.first().toInt();
     if (count <= 0 || arguments.size() > 1) {
-        std::fprintf(stderr, "usage: listing [package count] [--no-reference]\n");
+        std::fprintf(stderr, "usage: listing [package count] [--no-reference] [--no-library]\n");
         return 2;
     }
 
@@ -171,6 +315,12 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "the listing did not end\n");
         return 1;
     }
+    // The library index follows every listing; these figures are the table's own.
+    auto* index = window.findChild<LibraryIndex*>();
+    while (!index->isRunning()) {
+        app.processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    index->stop();
     std::printf("listing of %d rows: scan %.0f ms, fill %.0f ms, total %.0f ms\n",
                 table->rowCount(), double(rowsAt) / 1e6, double(sortedAt - rowsAt) / 1e6,
                 double(sortedAt) / 1e6);
@@ -185,6 +335,10 @@ int main(int argc, char* argv[])
 
     if (withReference) {
         compareWithReference(root);
+    }
+    if (withLibrary) {
+        benchLibrary(app, temp.path() + QStringLiteral("/library"), count);
+        std::printf("peak RSS %lld MiB\n", peakRssMiB());
     }
     return 0;
 }
