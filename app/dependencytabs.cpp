@@ -23,6 +23,7 @@ DependencyTabs::DependencyTabs(QTableWidget* dependencies, QWidget* parent)
     users->setSelectionBehavior(QAbstractItemView::SelectRows);
     note->setObjectName(QStringLiteral("label_UsedBy"));
     note->setText(indexNotReadyNote());
+    note->setWordWrap(true);
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);

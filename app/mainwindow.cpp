@@ -119,9 +119,6 @@ void MainWindow::setupWindow()
     ui->pushButton_BrowsePath->setFixedWidth(30);
     topRow->addWidget(ui->pushButton_BrowsePath);
     topRow->addWidget(ui->pushButton_ListVar);
-    ui->lineEdit_Filter->setMinimumWidth(180);
-    ui->lineEdit_Filter->setMaximumWidth(300);
-    topRow->addWidget(ui->lineEdit_Filter);
     topRow->addStretch(3);
     ui->lineEdit_FileFullPath->setMinimumWidth(500);
     ui->lineEdit_FileFullPath->setMaximumWidth(800);
@@ -149,7 +146,12 @@ void MainWindow::setupWindow()
     auto* outer = new QSplitter(Qt::Horizontal);
     auto* inner = new QSplitter(Qt::Vertical, outer);
     inner->setOpaqueResize(false);
+    // The path row has no room left on a 1920-pixel screen: the filter goes just above
+    // the package table, a pane of fixed height.
+    inner->addWidget(ui->lineEdit_Filter);
     inner->addWidget(ui->tableWidget_Var);
+    inner->setCollapsible(0, false);
+    inner->handle(1)->setEnabled(false);
     inner->addWidget(dependencyTabs->widget());
     outer->addWidget(ui->listWidget_InVar);
     mainLayout->addWidget(outer);
@@ -175,8 +177,8 @@ void MainWindow::setupWindow()
     ui->centralWidget->setLayout(mainLayout);
 
     ui->tableWidget_Var->setMinimumWidth(800);
-    inner->setStretchFactor(0, 8);
-    inner->setStretchFactor(1, 2);
+    inner->setStretchFactor(1, 8);
+    inner->setStretchFactor(2, 2);
 
     setWindowTitle(QStringLiteral("Quillmark V1.1 (by Morrowquay - " QUILLMARK_SITE ")"));
 }

@@ -1,0 +1,75 @@
+// Opens the real window on the package folder of the stored settings and puts the
+// library controls on show, for the README's picture (tools/library-screenshot.sh):
+// lists the folder, waits for the library index, types a filter, selects a package
+// that others use, shows its "Used by" tab and opens the library report beside it.
+// Stays open until it is closed.
+//
+//   librarytour [FILTER]
+
+#include "libraryanalysis.h"
+#include "mainwindow.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+
+#include <functional>
+
+namespace {
+
+bool waitUntil(const std::function<bool()>& done, int ms = 60000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return done();
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("Morrowquay"));
+    QCoreApplication::setApplicationName(QStringLiteral("Quillmark"));
+    QApplication app(argc, argv);
+    const QString words = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("hair");
+
+    MainWindow window;
+    window.show();
+    auto* table = window.findChild<QTableWidget*>(QStringLiteral("tableWidget_Var"));
+    auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("tabWidget_Depend"));
+    auto* analysis = window.findChild<LibraryAnalysis*>();
+    window.findChild<QPushButton*>(QStringLiteral("pushButton_ListVar"))->click();
+    if (!waitUntil([analysis] { return analysis->findings() != nullptr; })) {
+        return 1;
+    }
+
+    window.findChild<QLineEdit*>(QStringLiteral("lineEdit_Filter"))->setText(words);
+    waitUntil([] { return false; }, 400);
+    // The shown package that the most others use.
+    int best = -1;
+    int users = 0;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        if (!table->isRowHidden(row)) {
+            table->setCurrentCell(row, 1);
+            const int count = tabs->tabText(1).section('(', 1).section(')', 0, 0).toInt();
+            if (best < 0 || count > users) {
+                best = row;
+                users = count;
+            }
+        }
+    }
+    if (best >= 0) {
+        table->setCurrentCell(best, 1);
+    }
+    tabs->setCurrentIndex(1);
+    window.findChild<QPushButton*>(QStringLiteral("pushButton_Library"))->click();
+    auto* report = window.findChild<QWidget*>(QStringLiteral("LibraryWindow"));
+    report->setGeometry(960, 430, 940, 560);
+    return app.exec();
+}
