@@ -252,7 +252,10 @@ void MainWindow::selectPackage(const QString& path)
 
 void MainWindow::markPackages(const QStringList& paths)
 {
-    const QSet<QString> wanted(paths.cbegin(), paths.cend());
+    QSet<QString> wanted;
+    for (const QString& path : paths) {
+        wanted.insert(path);
+    }
     for (int row : packageRows().rowsOf(wanted)) {
         ui->tableWidget_Var->item(row, 0)->setCheckState(Qt::Checked);
     }

@@ -3,6 +3,7 @@
 # when they are missing. Uses sudo when not run as root.
 #   tools/install-deps.sh               what the README's commands need
 #   tools/install-deps.sh --hardening   also clang and libFuzzer for the fuzz targets
+#   tools/install-deps.sh --screenshots what tools/screenshot.sh and library-screenshot.sh need
 set -euo pipefail
 
 # A font, so that a window without a desktop around it (tests, CI) can draw text.
@@ -12,9 +13,14 @@ required=(cmake make g++ pkg-config qtbase5-dev libqt5sql5-sqlite libzip-dev p7z
 optional=(7zip)
 # Only CI's hardening stages need these (g++ brings the sanitizer runtimes itself).
 hardening=(clang libclang-rt-14-dev)
+# Pictures of the real window on a virtual screen.
+screenshots=(xvfb xauth imagemagick openbox)
 if [ "${1:-}" = "--hardening" ]; then
     shift
     required+=("${hardening[@]}")
+elif [ "${1:-}" = "--screenshots" ]; then
+    shift
+    required+=("${screenshots[@]}")
 fi
 required+=("$@")
 
