@@ -125,16 +125,15 @@ bool TestLibrary::list(const QString& folder, int rowCount)
 bool TestLibrary::indexingBulk()
 {
     const QByteArray package = TestFiles::read(pkgs() + "/Creator.Alpha.1.var");
+    bool written = true;
     for (int i = 0; i < bulkCount; ++i) {
-        if (!TestFiles::write(bulk() + QString("/%1/Bulk.Pack%2.1.var").arg(i % 20).arg(i),
-                              package)) {
-            return false;
-        }
+        written &=
+            TestFiles::write(bulk() + QString("/%1/B.P%2.1.var").arg(i % 20).arg(i), package);
     }
     openSettingsGroup("RecentVar")->setValue("Path2", bulk());
     open();
     QSignalSpy progress(index, &LibraryIndex::progress);
-    return list(bulk(), bulkCount) && progress.wait(30000) && index->isRunning();
+    return written && list(bulk(), bulkCount) && progress.wait(30000) && index->isRunning();
 }
 
 // The file names of the rows shown (or, with `checked`, of the rows marked), sorted.
@@ -233,7 +232,6 @@ void TestLibrary::usedBy()
     emit usedBy->itemDoubleClicked(usedBy->item(0, 0));
     QCOMPARE(child<QLineEdit>("lineEdit_Filter")->text(), QString());
     QCOMPARE(table->currentItem()->text(), users.first() + ".var");
-    QVERIFY(!table->isRowHidden(table->currentRow()));
 }
 
 void TestLibrary::removalNamesDependents_data()
@@ -261,11 +259,9 @@ void TestLibrary::removalNamesDependents()
     MessageBoxCatcher catcher(QMessageBox::No);
     QTest::mouseClick(child<QPushButton>(move ? "pushButton_MoveTo" : "pushButton_Del"),
                       Qt::LeftButton);
-    QCOMPARE(catcher.titles, QStringList{move ? "Move Confirm" : "Delete Confirm"});
-    QCOMPARE(catcher.texts, QStringList{move ? "Move Selected File(s) to DestPath! Confirm?"
-                                             : "Delete Selected File(s)! Confirm?"});
-    const QString text = catcher.informativeTexts.value(0);
-    QCOMPARE(text.section("\n\nThese packages would lose a dependency they use:\n", 1), dependents);
+    QCOMPARE(catcher.informativeTexts.value(0).section(
+                 "\n\nThese packages would lose a dependency they use:\n", 1),
+             dependents);
     QCOMPARE(rows(true).size(), marked.size());
 }
 
