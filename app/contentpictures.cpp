@@ -7,8 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QThread>
 #include <QUuid>
-#include <QtConcurrent>
 
 namespace {
 
@@ -25,7 +25,7 @@ const int readAhead = 64;
 const int maxRuns = 4;
 const int minPicturesPerRun = 32;
 // How often a wait looks at the stop request.
-const unsigned long pollMs = 20;
+const std::chrono::milliseconds pollTime(20);
 
 } // namespace
 
@@ -33,15 +33,18 @@ ContentPictures::ContentPictures(HZip* zip, const QString& archivePath, const QS
                                  const QString& iconDir, const std::atomic_bool& busy)
     : zip(zip), archivePath(archivePath), tempDir(tempDir), iconDir(iconDir), busy(busy)
 {
-    // One thread more than the cores, for the 7-Zip runs, which mostly wait.
-    pool.setMaxThreadCount(QThread::idealThreadCount() + 1);
 }
 
 ContentPictures::~ContentPictures()
 {
-    stopping = true;
-    pool.clear();
-    pool.waitForDone();
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        stopping = true;
+    }
+    changed.notify_all();
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
     if (!batchDir.isEmpty()) {
         QDir(batchDir).removeRecursively();
     }
@@ -93,10 +96,13 @@ void ContentPictures::start(const QVector<FILE_IN_VAR>& records, bool showBigImg
         runs.fill(Pending, members.size());
         batchDir = tempDir + QStringLiteral("/pictures-") +
                    QUuid::createUuid().toString(QUuid::WithoutBraces);
-        QtConcurrent::run(&pool, [this, members] { extract(members); });
+        threads.emplace_back([this, members] { extract(members); });
     }
-    QMutexLocker lock(&mutex);
     startReading(readAhead);
+    // A thread a core for reading; the 7-Zip runs mostly wait.
+    for (int reader = qMax(1, QThread::idealThreadCount()); reader > 0; --reader) {
+        threads.emplace_back([this] { readQueued(); });
+    }
 }
 
 void ContentPictures::extract(const QVector<QStringList>& members)
@@ -104,9 +110,11 @@ void ContentPictures::extract(const QVector<QStringList>& members)
     for (int run = 0; run < members.size() && keepGoing(); ++run) {
         const bool extracted = zip->ExtractFiles(archivePath, members.at(run), batchDir,
                                                  [this] { return keepGoing(); });
-        QMutexLocker lock(&mutex);
-        runs[run] = extracted ? Extracted : Failed;
-        changed.wakeAll();
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            runs[run] = extracted ? Extracted : Failed;
+        }
+        changed.notify_all();
     }
 }
 
@@ -117,17 +125,36 @@ void ContentPictures::startReading(int end)
         Picture& picture = pictures[index];
         if (!picture.started && (picture.run < 0 || runs.at(picture.run) != Pending)) {
             picture.started = true;
-            QtConcurrent::run(&pool, [this, index] { read(index); });
+            queue.push_back(index);
         }
     }
     while (firstUnstarted < pictures.size() && pictures.at(firstUnstarted).started) {
         ++firstUnstarted;
     }
+    changed.notify_all();
+}
+
+void ContentPictures::readQueued()
+{
+    std::unique_lock<std::mutex> lock(mutex);
+    for (;;) {
+        changed.wait(lock, [this] {
+            return stopping || !queue.empty() || firstUnstarted == pictures.size();
+        });
+        if (stopping || queue.empty()) {
+            return;
+        }
+        const int index = queue.front();
+        queue.pop_front();
+        lock.unlock();
+        read(index);
+        lock.lock();
+    }
 }
 
 void ContentPictures::read(int index)
 {
-    QMutexLocker lock(&mutex);
+    std::unique_lock<std::mutex> lock(mutex);
     const QString member = pictures.at(index).member;
     const QByteArray cached = pictures.at(index).cached;
     const bool fromCache = pictures.at(index).run < 0;
@@ -148,13 +175,14 @@ void ContentPictures::read(int index)
         }
     }
 
-    lock.relock();
+    lock.lock();
     Picture& picture = pictures[index];
     picture.cached.clear();
     picture.image = image;
     picture.encoded = encoded;
     picture.done = true;
-    changed.wakeAll();
+    lock.unlock();
+    changed.notify_all();
 }
 
 QImage ContentPictures::take(const QString& memberPath)
@@ -163,11 +191,11 @@ QImage ContentPictures::take(const QString& memberPath)
     if (index < 0) {
         return QImage();
     }
-    QMutexLocker lock(&mutex);
+    std::unique_lock<std::mutex> lock(mutex);
     while (!pictures.at(index).done && busy) {
         startReading(index + readAhead);
         if (!pictures.at(index).done) {
-            changed.wait(&mutex, pollMs);
+            changed.wait_for(lock, pollTime);
         }
     }
     startReading(index + readAhead);
@@ -183,7 +211,7 @@ void ContentPictures::remember()
 {
     QVector<ThumbnailCache::Entry> entries;
     {
-        QMutexLocker lock(&mutex);
+        std::lock_guard<std::mutex> lock(mutex);
         for (Picture& picture : pictures) {
             if (!picture.encoded.isEmpty()) {
                 entries.append({picture.member, picture.size, picture.encoded});

@@ -5,14 +5,16 @@
 
 #include <QHash>
 #include <QImage>
-#include <QMutex>
 #include <QString>
 #include <QStringList>
-#include <QThreadPool>
 #include <QVector>
-#include <QWaitCondition>
 
 #include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 class HZip;
 struct FILE_IN_VAR;
@@ -66,6 +68,7 @@ private:
 
     void extract(const QVector<QStringList>& runs);
     void startReading(int end);
+    void readQueued();
     void read(int index);
     QImage readExtracted(const QString& member) const;
     bool keepGoing() const;
@@ -80,16 +83,18 @@ private:
     ThumbnailCache cache;
     ThumbnailCache::Package package;
 
-    // Guards what the pool's tasks share with the inspection: the pictures and runs.
-    QMutex mutex;
-    QWaitCondition changed;
+    // Guards what the threads share with the inspection: the pictures, the runs and
+    // the pictures whose reading may start. Standard locks, which thread checkers see.
+    std::mutex mutex;
+    std::condition_variable changed;
     QVector<Picture> pictures;
     QHash<QString, int> indexOf;
     QVector<RunState> runs;
+    std::deque<int> queue;
     int firstUnstarted = 0;
+    std::vector<std::thread> threads;
 
     QHash<QString, QImage> placeholders;
-    QThreadPool pool;
 };
 
 #endif // CONTENTPICTURES_H
