@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "appinfo.h"
+#include "datafiles.h"
 #include "dependencytabs.h"
 #include "filelocator.h"
 #include "libraryanalysis.h"
@@ -364,7 +365,7 @@ void MainWindow::on_tableWidget_Var_itemDoubleClicked(QTableWidgetItem* item)
 void MainWindow::on_pushButton_Help_clicked()
 {
     QString text;
-    QFile file(QCoreApplication::applicationDirPath() + QStringLiteral("/help.txt"));
+    QFile file(dataFilePath(QStringLiteral("help.txt")));
     if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         // Read as a C string: the text ends at the first zero byte.
         text = QString::fromUtf8(file.readAll().constData());

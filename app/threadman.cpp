@@ -2,6 +2,7 @@
 
 #include "contentkind.h"
 #include "contentpictures.h"
+#include "datafiles.h"
 #include "hvamjson.h"
 #include "hvarlistitem.h"
 #include "hzip.h"
@@ -9,7 +10,6 @@
 #include "scratchdir.h"
 #include "varfile.h"
 
-#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
@@ -405,7 +405,7 @@ void threadMan::listVarContents(const QString& archivePath, QVector<FILE_IN_VAR>
         return;
     }
     emit setProg(0, 2 * n - 1);
-    const QString iconDir = QCoreApplication::applicationDirPath() + QStringLiteral("/img");
+    const QString iconDir = dataFilePath(QStringLiteral("img"));
     clearContentList();
 
     ContentPictures pictures(zip, archivePath, tempDir, iconDir, busy);
