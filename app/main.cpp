@@ -2,6 +2,7 @@
 #include "reportcommand.h"
 
 #include <QApplication>
+#include <QIcon>
 
 int main(int argc, char* argv[])
 {
@@ -14,6 +15,11 @@ int main(int argc, char* argv[])
         return ReportCommand::run(app.arguments());
     }
     QApplication app(argc, argv);
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+        icon.addFile(QStringLiteral(":/icons/%1.png").arg(size));
+    }
+    app.setWindowIcon(icon);
     int result = 0;
     {
         MainWindow window;

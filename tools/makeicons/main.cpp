@@ -1,11 +1,16 @@
 // Paints the eight placeholder pictures that the content list shows for members
-// without a picture of their own: a coloured tile with a symbol and a word.
+// without a picture of their own (a coloured tile with a symbol and a word), and the
+// program's icon into an icon theme folder: one SVG and the PNG sizes of menus and docks.
+#include "appicon.h"
+
 #include <QColor>
 #include <QDir>
+#include <QFileInfo>
 #include <QFont>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <QSvgGenerator>
 #include <QTextStream>
 
 namespace {
@@ -42,14 +47,59 @@ QImage paintTile(const Tile& tile)
     return image;
 }
 
+// Creates the folder that is to hold the file at `path`.
+bool makeFolderFor(const QString& path, QTextStream& err)
+{
+    const QString folder = QFileInfo(path).path();
+    if (QDir().mkpath(folder)) {
+        return true;
+    }
+    err << "cannot create " << folder << "\n";
+    return false;
+}
+
+bool writeAppIcons(const QDir& theme, QTextStream& err)
+{
+    const QString svgPath = theme.filePath(QStringLiteral("scalable/apps/quillmark.svg"));
+    if (!makeFolderFor(svgPath, err)) {
+        return false;
+    }
+    QSvgGenerator svg;
+    svg.setFileName(svgPath);
+    svg.setSize(QSize(256, 256));
+    svg.setViewBox(QRect(0, 0, 256, 256));
+    svg.setTitle(QStringLiteral("Quillmark"));
+    {
+        QPainter painter(&svg);
+        paintAppIcon(painter, 256);
+    }
+    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+        QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        {
+            QPainter painter(&image);
+            paintAppIcon(painter, size);
+        }
+        const QString path = theme.filePath(QStringLiteral("%1x%1/apps/quillmark.png").arg(size));
+        if (!makeFolderFor(path, err)) {
+            return false;
+        }
+        if (!image.save(path, "PNG")) {
+            err << "cannot write " << path << "\n";
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
     QGuiApplication app(argc, argv);
     QTextStream err(stderr);
-    if (argc != 2) {
-        err << "usage: makeicons <output folder>\n";
+    if (argc != 3) {
+        err << "usage: makeicons <picture folder> <icon theme folder>\n";
         return 2;
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
@@ -74,5 +124,5 @@ int main(int argc, char* argv[])
             return 1;
         }
     }
-    return 0;
+    return writeAppIcons(QDir(QString::fromLocal8Bit(argv[2])), err) ? 0 : 1;
 }
