@@ -4,25 +4,30 @@
 #   tools/install-deps.sh               what the README's commands need
 #   tools/install-deps.sh --hardening   also clang and libFuzzer for the fuzz targets
 #   tools/install-deps.sh --screenshots what tools/screenshot.sh and library-screenshot.sh need
+#   tools/install-deps.sh --wincheck    also the MinGW-w64 cross compiler of tools/wincheck.sh
+# Further arguments name further packages.
 set -euo pipefail
 
-# A font, so that a window without a desktop around it (tests, CI) can draw text.
-required=(cmake make g++ pkg-config qtbase5-dev libqt5sql5-sqlite libzip-dev p7zip-full
-          fonts-dejavu-core)
+# A font, so that a window without a desktop around it (tests, CI) can draw text. The
+# icon painter writes SVG (Qt's Svg module); the package test makes a Debian package
+# (dpkg-dev, file) and validates its menu entry and AppStream metadata.
+required=(cmake make g++ pkg-config qtbase5-dev libqt5svg5-dev libqt5sql5-sqlite libzip-dev
+    p7zip-full fonts-dejavu-core dpkg-dev file desktop-file-utils appstream-util)
 # Newer 7-Zip where the distribution has it; p7zip's 7z serves otherwise.
 optional=(7zip)
 # Only CI's hardening stages need these (g++ brings the sanitizer runtimes itself).
 hardening=(clang libclang-rt-14-dev)
 # Pictures of the real window on a virtual screen.
 screenshots=(xvfb xauth imagemagick openbox)
-if [ "${1:-}" = "--hardening" ]; then
-    shift
-    required+=("${hardening[@]}")
-elif [ "${1:-}" = "--screenshots" ]; then
-    shift
-    required+=("${screenshots[@]}")
-fi
-required+=("$@")
+wincheck=(g++-mingw-w64-x86-64-posix)
+for argument in "$@"; do
+    case $argument in
+    --hardening) required+=("${hardening[@]}") ;;
+    --screenshots) required+=("${screenshots[@]}") ;;
+    --wincheck) required+=("${wincheck[@]}") ;;
+    *) required+=("$argument") ;;
+    esac
+done
 
 installed() {
     dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
