@@ -16,6 +16,10 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# 7-Zip is started as a program, so no linked library names it.
+# 7-Zip is started as a program and Qt's SQLite driver is loaded as a plugin, so no
+# linked library names them.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "7zip | p7zip-full")
+if(TARGET Qt5::Sql)
+    string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", libqt5sql5-sqlite")
+endif()
 include(CPack)

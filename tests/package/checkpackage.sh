@@ -56,4 +56,8 @@ if grep -q "not found" <<<"$links"; then
     fail "unresolved libraries"
 fi
 grep -q "libdovetalk.so.* => $usr/" <<<"$links" || fail "libdovetalk not taken from the package"
+# Qt's SQL module reaches SQLite through a plugin that no linked library names.
+if grep -q libQt5Sql <<<"$links" && [[ $depends != *libqt5sql5-sqlite* ]]; then
+    fail "Depends lacks the SQLite driver libqt5sql5-sqlite"
+fi
 echo "package ok: $(basename "$deb"), $(stat -c %s "$deb") bytes"
