@@ -7,8 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-10}
 jobs=${2:-16}
-build=build-repeat
-logs=build-repeat-logs
+build="build-repeat"
+logs="build-repeat-logs"
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 mkdir -p "$logs"

@@ -22,6 +22,7 @@ windows+=(-idirafter /usr/include -idirafter "/usr/include/$(gcc -dumpmachine)")
 
 checked=0
 failed=()
+arguments=()
 while IFS=$'\t' read -r file command; do
     case $file in
     "$root"/app/* | "$root"/lib/* | "$build"/app/* | "$build"/lib/*) ;;

@@ -17,7 +17,9 @@ mkdir -p "$work"
 cpack --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" ||
     { cat "$work/cpack.log"; fail "cpack"; }
 debs=("$work"/out/quillmark_*.deb)
-[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "expected one quillmark_*.deb, got: ${debs[*]}"
+if [ ${#debs[@]} -ne 1 ] || [ ! -f "${debs[0]}" ]; then
+    fail "expected one quillmark_*.deb, got: ${debs[*]}"
+fi
 deb=${debs[0]}
 
 depends=$(dpkg-deb -f "$deb" Depends)
