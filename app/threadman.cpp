@@ -18,6 +18,7 @@
 #include <QImage>
 #include <QListWidget>
 #include <QPixmap>
+#include <QSet>
 #include <QTableWidget>
 #include <QTableWidgetItem>
 
@@ -194,34 +195,42 @@ void threadMan::listVarFiles(const QString& folder)
 
 void threadMan::scanDir(const QString& folder)
 {
-    QStringList walk;
-    scanTree(folder, walk);
+    QSet<QString> seen;
+    scanTree(folder, QFileInfo(folder).canonicalFilePath(), seen);
 }
 
-void threadMan::scanTree(const QString& folder, QStringList& walk)
+void threadMan::scanTree(const QString& folder, const QString& canonical, QSet<QString>& seen)
 {
     QDir dir(folder);
-    if (!dir.exists()) {
+    if (canonical.isEmpty() || !dir.exists()) {
         return;
     }
-    // The folders being walked, by their real paths: a directory link back to one of
-    // them would otherwise be walked for ever.
-    walk.append(QFileInfo(folder).canonicalFilePath());
+    // Every folder and package by its real path, walked or listed only the first time
+    // the walk meets it: directory links would otherwise list one file twice, as its
+    // own duplicate, or walk link cycles and fanned-out link trees without end.
+    seen.insert(canonical);
     const QFileInfoList entries = dir.entryInfoList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot,
                                                     QDir::Name | QDir::DirsFirst);
     for (const QFileInfo& entry : entries) {
         if (!busy) {
             break;
         }
-        if (entry.isDir()) {
-            if (!walk.contains(entry.canonicalFilePath())) {
-                scanTree(entry.filePath(), walk);
-            }
-        } else if (entry.suffix() == QLatin1String("var")) {
+        const bool package = !entry.isDir() && entry.suffix() == QLatin1String("var");
+        if (!package && !entry.isDir()) {
+            continue;
+        }
+        const QString real = entry.isSymLink() ? entry.canonicalFilePath()
+                                               : canonical + QLatin1Char('/') + entry.fileName();
+        if (seen.contains(real)) {
+            continue;
+        }
+        if (package) {
+            seen.insert(real);
             files.append(new varFile(entry));
+        } else {
+            scanTree(entry.filePath(), real, seen);
         }
     }
-    walk.removeLast();
 }
 
 void threadMan::fillVarTable()

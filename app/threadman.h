@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QThread>
@@ -84,7 +85,7 @@ private:
     InstanceScratch scratch;
 
     void clearFiles();
-    void scanTree(const QString& folder, QStringList& walk);
+    void scanTree(const QString& folder, const QString& canonical, QSet<QString>& seen);
     void setTableRowCount(int count);
     bool hasPackageStartingWith(const QString& key) const;
     void clearContentList();
