@@ -65,8 +65,9 @@ bool deleteFileToTrash(const QString& path)
     return shellFileOperation(FO_DELETE, path, QString(), "deleteFileToTrash error:");
 }
 
-bool moveFileTo(const QString& path, const QString& destDir)
+bool moveFileTo(const QString& path, const QString& destDir, const CopyProgress& progress)
 {
+    Q_UNUSED(progress)
     return shellFileOperation(FO_MOVE, path, destDir, "moveFileToTrash error:");
 }
 
@@ -125,8 +126,9 @@ QByteArray sha256Of(QFile& file)
 
 // Copies the plain file `source` to a hidden temporary file beside `target`, checks
 // the copy byte for byte against the source, then renames it to `target` without
-// replacing anything. The source is not touched.
-bool copyVerified(const QString& source, const QString& target)
+// replacing anything. The source is not touched, and a failed or cancelled copy
+// leaves nothing behind.
+bool copyVerified(const QString& source, const QString& target, const CopyProgress& progress)
 {
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly)) {
@@ -139,15 +141,21 @@ bool copyVerified(const QString& source, const QString& target)
         return false;
     }
     QCryptographicHash read(QCryptographicHash::Sha256);
+    const qint64 total = in.size();
+    qint64 copied = 0;
     while (!in.atEnd()) {
         const QByteArray chunk = in.read(copyChunk);
         if (chunk.isEmpty() || out.write(chunk) != chunk.size()) {
             return false;
         }
         read.addData(chunk);
+        copied += chunk.size();
+        if (progress && !progress(copied, total)) {
+            return false;
+        }
     }
     // Nothing of the source may go before its copy is safely on disk.
-    if (!out.flush() || ::fsync(out.handle()) != 0 || out.size() != in.size() ||
+    if (!out.flush() || ::fsync(out.handle()) != 0 || out.size() != total ||
         sha256Of(out) != read.result()) {
         return false;
     }
@@ -161,14 +169,15 @@ bool copyVerified(const QString& source, const QString& target)
     return true;
 }
 
-bool moveAcrossFileSystems(const QString& source, const QString& target)
+bool moveAcrossFileSystems(const QString& source, const QString& target,
+                           const CopyProgress& progress)
 {
     const QFileInfo info(source);
     if (!info.isFile() || info.isSymLink()) {
         qDebug() << "moveFileTo error: only plain files are copied across file systems" << source;
         return false;
     }
-    if (!copyVerified(source, target)) {
+    if (!copyVerified(source, target, progress)) {
         qDebug() << "moveFileTo error: copy failed" << source << target;
         return false;
     }
@@ -230,7 +239,7 @@ bool deleteFileToTrash(const QString& path)
 #endif
 }
 
-bool moveFileTo(const QString& path, const QString& destDir)
+bool moveFileTo(const QString& path, const QString& destDir, const CopyProgress& progress)
 {
     if (!entryExists(path) || !QFileInfo(destDir).isDir()) {
         qDebug() << "moveFileTo error: missing" << path << destDir;
@@ -243,7 +252,7 @@ bool moveFileTo(const QString& path, const QString& destDir)
     }
     const int error = errno;
     if (error == EXDEV) {
-        return moveAcrossFileSystems(source, target);
+        return moveAcrossFileSystems(source, target, progress);
     }
     qDebug() << "moveFileTo error:" << path << destDir << qt_error_string(error);
     return false;

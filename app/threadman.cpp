@@ -7,6 +7,7 @@
 #include "hvarlistitem.h"
 #include "hzip.h"
 #include "memberindex.h"
+#include "packagemover.h"
 #include "scratchdir.h"
 #include "varfile.h"
 
@@ -147,7 +148,7 @@ void threadMan::initTableColumns(QTableWidget* target, int kind)
 QString threadMan::filePathAt(int index) const
 {
     // A listing rebuilds the records: nothing may read them meanwhile.
-    if (jobRunning() && mode == 0) {
+    if (listingRunning()) {
         return QString();
     }
     if (index < 0 || index >= files.size()) {
@@ -466,14 +467,15 @@ void threadMan::listVarContents(const QString& archivePath, QVector<FILE_IN_VAR>
 bool threadMan::moveOrDeleteItems(QList<QTableWidgetItem*> items, int actionMode, QString destPath)
 {
     const QColor color = actionMode != 0 ? QColor(100, 200, 100, 255) : QColor(128, 128, 128, 255);
-    bool result = false;
     if (items.isEmpty()) {
         return false;
     }
-    if (jobRunning() && mode == 0) {
+    if (listingRunning()) {
         qDebug() << "moveOrDeleteItems: refused while a listing runs";
         return false;
     }
+    QVector<const varFile*> packages;
+    QVector<int> rows;
     for (QTableWidgetItem* item : items) {
         bool valid = false;
         const int index = item->data(Qt::UserRole).toInt(&valid);
@@ -481,8 +483,15 @@ bool threadMan::moveOrDeleteItems(QList<QTableWidgetItem*> items, int actionMode
             qDebug() << "moveOrDeleteItems: no package at" << item->data(Qt::UserRole);
             continue;
         }
-        if (files.at(index)->moveOrDelete(actionMode, destPath)) {
-            emit fileTableItemColor(item->row(), color);
+        packages.append(files.at(index));
+        rows.append(item->row());
+    }
+    const QVector<bool> done =
+        PackageMover(items.first()->tableWidget()->window()).run(packages, actionMode, destPath);
+    bool result = false;
+    for (int i = 0; i < done.size(); ++i) {
+        if (done.at(i)) {
+            emit fileTableItemColor(rows.at(i), color);
             result = true;
         }
     }

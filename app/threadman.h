@@ -36,6 +36,8 @@ public:
     void stopJob();
     /// Whether a job runs; when not, everything the last job did is in view of the caller.
     bool jobRunning() const;
+    /// Whether a listing runs, rebuilding `files`.
+    bool listingRunning() const { return jobRunning() && mode == 0; }
 
     void clearTempDir();
     void initTableColumns(QTableWidget* target, int kind);

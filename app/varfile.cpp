@@ -1,13 +1,11 @@
 #include "varfile.h"
 
-#include "shellfileops.h"
-
 #include <algorithm>
 #include <vector>
 
 varFile::varFile(const QFileInfo& info)
     : fullPath(info.filePath()), fileSize(info.size()), fileName(info.fileName()),
-      suffix(info.suffix()), modified(info.lastModified())
+      modified(info.lastModified())
 {
 }
 
@@ -31,19 +29,23 @@ bool varFile::nameStartsWith(const QString& text) const
     return fileName.startsWith(text, Qt::CaseInsensitive);
 }
 
-bool varFile::moveOrDelete(int mode, const QString& destPath) const
+bool varFile::moveOrDelete(int mode, const QString& destPath, const CopyProgress& progress) const
 {
     if (mode != 0 && mode != 1) {
         return false;
     }
-    const auto act = [mode, &destPath](const QString& path) {
-        return mode == 0 ? deleteFileToTrash(path) : moveFileTo(path, destPath);
+    const auto act = [mode, &destPath](const QString& path, const CopyProgress& copied) {
+        return mode == 0 ? deleteFileToTrash(path) : moveFileTo(path, destPath, copied);
     };
+    if (!act(fullPath, progress)) {
+        return false;
+    }
+    // The small companion is not cancelled halfway: it must not stay behind its package.
     const QString companion = fullPath + QStringLiteral(".depend.txt");
     if (QFileInfo::exists(companion)) {
-        act(companion);
+        act(companion, CopyProgress());
     }
-    return act(fullPath);
+    return true;
 }
 
 void varFile::sortByName(QVector<varFile*>& files)

@@ -1,6 +1,8 @@
 #ifndef VARFILE_H
 #define VARFILE_H
 
+#include "shellfileops.h"
+
 #include <QDateTime>
 #include <QFileInfo>
 #include <QObject>
@@ -16,7 +18,6 @@ public:
 
     QString getFullPath() const { return fullPath; }
     QString getFileName() const { return fileName; }
-    QString getSuffix() const { return suffix; }
     qint64 getFileSize() const { return fileSize; }
     QString getTimeString() const;
 
@@ -25,9 +26,11 @@ public:
     bool nameStartsWith(const QString& text) const;
 
     /// Mode 0 sends the package to the trash, mode 1 moves it into `destPath`; its
-    /// ".depend.txt" companion goes first when there is one. The result is that of
-    /// the package file alone; any other mode does nothing and fails.
-    bool moveOrDelete(int mode, const QString& destPath) const;
+    /// ".depend.txt" companion follows once the package has gone, never without it.
+    /// The result is that of the package file alone; any other mode does nothing and
+    /// fails. `progress` hears of the package's bytes while a move copies them.
+    bool moveOrDelete(int mode, const QString& destPath,
+                      const CopyProgress& progress = CopyProgress()) const;
 
     /// Orders records by file name ignoring case, keeping the given order among equal
     /// names, and marks every record whose name and size another record shares: the
@@ -41,7 +44,6 @@ private:
     QString fullPath;
     qint64 fileSize;
     QString fileName;
-    QString suffix;
     QDateTime modified;
 };
 

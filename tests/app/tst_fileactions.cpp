@@ -6,8 +6,10 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QStorageInfo>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -51,6 +53,7 @@ private slots:
     void help_data();
     void help();
     void locateAndOpen();
+    void moveAcrossFileSystems();
 
 private:
     // Opens the window and lists the collection; false when the listing does not end.
@@ -297,6 +300,7 @@ void TestFileActions::moveDestination()
 void TestFileActions::nameTakenAtDestination()
 {
     QVERIFY(TestFiles::write(dest() + "/" + dup, "someone else's"));
+    QVERIFY(TestFiles::write(pkgs() + "/" + dup + ".depend.txt", "twin needs"));
 
     QVERIFY(openListed());
     const int dupRow = rowOf(dup);
@@ -307,6 +311,8 @@ void TestFileActions::nameTakenAtDestination()
     click("pushButton_MoveTo");
     QCOMPARE(TestFiles::read(pkgs() + "/" + dup), QByteArray("twin"));
     QCOMPARE(TestFiles::read(dest() + "/" + dup), QByteArray("someone else's"));
+    // The companion stays with the package that stayed.
+    QCOMPARE(TestFiles::tree(dest()), QStringList({beta, dup}));
     QCOMPARE(table->item(dupRow, 0)->checkState(), Qt::Checked);
     QCOMPARE(table->item(dupRow, 1)->background().color(), duplicate);
     QVERIFY(!table->item(dupRow, 0)->data(Qt::BackgroundRole).isValid());
@@ -423,6 +429,43 @@ void TestFileActions::locateAndOpen()
     // Opening the package itself reaches the desktop's handler, which a test has not.
     emit table->itemDoubleClicked(table->item(row, 1));
     QVERIFY(QFileInfo::exists(path));
+}
+
+void TestFileActions::moveAcrossFileSystems()
+{
+    QTemporaryDir memory("/dev/shm/quillmark-move-XXXXXX");
+    if (!memory.isValid() ||
+        QStorageInfo(memory.path()).device() == QStorageInfo(home->path()).device()) {
+        QSKIP("no tmpfs folder /dev/shm beside the temporary folder");
+    }
+    const QString big = QStringLiteral("Big.One.1.var");
+    const QByteArray content(64 << 20, 'q');
+    QVERIFY(TestFiles::write(memory.path() + "/" + big, content));
+    QVERIFY(TestFiles::write(memory.path() + "/" + big + ".depend.txt", "big needs"));
+    openSettingsGroup("RecentVar")->setValue("Path1", memory.path());
+    window = std::make_unique<MainWindow>();
+    table = window->findChild<QTableWidget*>(QStringLiteral("tableWidget_Var"));
+    click("pushButton_ListVar");
+    QTRY_VERIFY_WITH_TIMEOUT(table->item(0, 5), 10000);
+    table->item(0, 0)->setCheckState(Qt::Checked);
+
+    // The window goes on working while the package is copied, and shows how far it is.
+    QStringList shown;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, [&] {
+        for (const QProgressDialog* dialog : window->findChildren<QProgressDialog*>()) {
+            if (dialog->isVisible()) {
+                shown << dialog->labelText().section('\n', 0, 0);
+            }
+        }
+    });
+    watch.start(5);
+    click("pushButton_MoveTo");
+    QVERIFY(shown.contains("Moving " + big));
+    QVERIFY(TestFiles::read(dest() + "/" + big) == content);
+    QCOMPARE(TestFiles::read(dest() + "/" + big + ".depend.txt"), QByteArray("big needs"));
+    QCOMPARE(TestFiles::tree(memory.path()), QStringList());
+    QVERIFY(rowPainted(0, moved));
 }
 
 QTEST_MAIN(TestFileActions)

@@ -86,13 +86,16 @@ void TestShellFileOps::move()
 void TestShellFileOps::moveAcrossFileSystems_data()
 {
     QTest::addColumn<bool>("occupied");
-    QTest::newRow("free") << false;
-    QTest::newRow("name taken") << true;
+    QTest::addColumn<int>("cancelAt"); // the progress report that cancels; 0 none
+    QTest::newRow("free") << false << 0;
+    QTest::newRow("name taken") << true << 0;
+    QTest::newRow("cancelled") << false << 2;
 }
 
 void TestShellFileOps::moveAcrossFileSystems()
 {
     QFETCH(bool, occupied);
+    QFETCH(int, cancelAt);
     if (!QFileInfo("/dev/shm").isDir()) {
         QSKIP("no tmpfs folder /dev/shm on this machine");
     }
@@ -120,14 +123,24 @@ void TestShellFileOps::moveAcrossFileSystems()
         QVERIFY(TestFiles::write(target, "theirs"));
     }
 
-    QCOMPARE(moveFileTo(source, disk.path()), !occupied);
-    QCOMPARE(TestFiles::read(target), occupied ? QByteArray("theirs") : content);
-    QCOMPARE(TestFiles::read(source), occupied ? content : QByteArray("<unreadable>"));
-    if (!occupied) {
+    QList<qint64> copied;
+    const auto progress = [&](qint64 done, qint64 total) {
+        copied << (total == content.size() ? done : -1);
+        return copied.size() != cancelAt;
+    };
+    const bool moves = !occupied && cancelAt == 0;
+    QCOMPARE(moveFileTo(source, disk.path(), progress), moves);
+    QCOMPARE(TestFiles::read(target), occupied ? QByteArray("theirs")
+                                      : moves  ? content
+                                               : QByteArray("<unreadable>"));
+    QCOMPARE(TestFiles::read(source), moves ? QByteArray("<unreadable>") : content);
+    if (moves) {
         QCOMPARE(QFileInfo(target).lastModified().toSecsSinceEpoch(), stamp.toSecsSinceEpoch());
+        QCOMPARE(copied, (QList<qint64>{1 << 20, 2 << 20, 3 << 20, content.size()}));
     }
     // No half-made copy is left behind.
-    QCOMPARE(TestFiles::tree(disk.path()), QStringList{"big.var"});
+    QCOMPARE(TestFiles::tree(disk.path()),
+             moves || occupied ? QStringList{"big.var"} : QStringList());
 }
 
 void TestShellFileOps::missingEntriesFail()
