@@ -53,6 +53,13 @@ MainWindow::~MainWindow()
     // A job still running would go on writing to widgets that are about to go.
     worker.stopJob();
     libraryIndex->stop();
+    // Cells already sent are still on their way, and nobody frees those that never
+    // arrive: take them now into tables without rows, which delete each at once. The
+    // end of the listing comes with them and must not start the index again.
+    listingPending = false;
+    ui->tableWidget_Var->setRowCount(0);
+    ui->tableWidget_Depend->setRowCount(0);
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
     worker.clearTempDir();
     loadSaveSettings(false);
     delete ui;
@@ -85,6 +92,7 @@ void MainWindow::createActions()
     addShortcut(QKeySequence(Qt::CTRL + Qt::Key_V), &MainWindow::on_pushButton_MoveTo_clicked);
     addShortcut(QKeySequence(Qt::CTRL + Qt::Key_X), &MainWindow::on_pushButton_Del_clicked);
     addShortcut(QKeySequence(Qt::Key_Space), &MainWindow::on_pressSpaceBar);
+    addShortcut(QKeySequence(Qt::Key_Escape), &MainWindow::stopListing);
 }
 
 void MainWindow::setupWindow()
@@ -211,6 +219,11 @@ void MainWindow::setupLibrary()
 
 void MainWindow::jobFinished()
 {
+    // Arrives after all the job's signals. A listing started since keeps its "Stop":
+    // busy stays raised until it ends.
+    if (worker.mode != 0 || !worker.busy) {
+        showListingRunning(false);
+    }
     if (!listingPending) {
         return;
     }
@@ -281,6 +294,10 @@ void MainWindow::on_pushButton_BrowsePath_clicked()
 
 void MainWindow::on_pushButton_ListVar_clicked()
 {
+    if (worker.listingRunning()) {
+        worker.stopJob();
+        return;
+    }
     const QString folder = varHistory.currentPath();
     if (folder.isEmpty()) {
         QMessageBox::information(this, QStringLiteral("Prompt"),
@@ -293,10 +310,26 @@ void MainWindow::on_pushButton_ListVar_clicked()
     worker.mode = 0;
     worker.path = folder;
     worker.table = ui->tableWidget_Var;
+    showListingRunning(true);
     worker.startJob();
     listedFolder = folder;
     listingPending = true;
     showCatalog();
+}
+
+void MainWindow::stopListing()
+{
+    if (worker.listingRunning()) {
+        worker.stopJob();
+    }
+}
+
+void MainWindow::showListingRunning(bool running)
+{
+    ui->pushButton_ListVar->setText(running ? QStringLiteral("Stop") : QStringLiteral("List"));
+    // A sort while the rows fill would move rows whose other cells are still on their
+    // way, and they would land beside another package's name.
+    ui->tableWidget_Var->horizontalHeader()->setSectionsClickable(!running);
 }
 
 void MainWindow::on_tableWidget_Var_itemSelectionChanged()
@@ -545,7 +578,7 @@ void MainWindow::on_initTableSort()
 bool MainWindow::getTargetItems(QList<QTableWidgetItem*>& items)
 {
     // A listing replaces the rows and the records behind them: no targets meanwhile.
-    if (worker.jobRunning() && worker.mode == 0) {
+    if (worker.listingRunning()) {
         qDebug() << "no file actions while a listing runs";
         return false;
     }

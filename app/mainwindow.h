@@ -72,6 +72,9 @@ private:
     /// packages would lose a dependency.
     QString removalSummary(const QList<QTableWidgetItem*>& items) const;
     void removeTargets(const QList<QTableWidgetItem*>& items, int mode, const QString& dest);
+    /// Stops a running listing; the rows already placed stay.
+    void stopListing();
+    void showListingRunning(bool running);
     void updateSortIndicator(int column);
     bool getTargetItems(QList<QTableWidgetItem*>& items);
     /// Asks before a move or delete when the user wants to be asked; any answer but

@@ -114,6 +114,15 @@ bool makeFannedOutTree(const QString& root, int depth)
     return true;
 }
 
+// The packages of the "numbered" folder, p0000.var, p0001.var, ...: the name of each
+// tells its place in the listing.
+const int numberedCount = 3000;
+
+QString numberedName(int index)
+{
+    return QStringLiteral("p%1.var").arg(index, 4, 10, QLatin1Char('0'));
+}
+
 } // namespace
 
 class TestListing : public QObject
@@ -135,8 +144,13 @@ private slots:
     void nothingSent_data();
     void nothingSent();
     void closeDuringScan();
+    void headerClicksDuringFill();
+    void stopListing_data();
+    void stopListing();
 
 private:
+    QString numbered() const { return temp.filePath(QStringLiteral("numbered")); }
+
     QTemporaryDir temp;
 };
 
@@ -144,6 +158,9 @@ void TestListing::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
     QVERIFY(temp.isValid());
+    for (int i = 0; i < numberedCount; ++i) {
+        QVERIFY(makePackage(numbered() + QLatin1Char('/') + numberedName(i), 1));
+    }
 }
 
 void TestListing::rowsAndCells_data()
@@ -323,11 +340,8 @@ void TestListing::misplacedCellsDiscarded()
 
 void TestListing::selectionStopsListing()
 {
-    const QString root = temp.filePath(QStringLiteral("select"));
-    const int count = 3000;
-    for (int i = 0; i < count; ++i) {
-        QVERIFY(makePackage(root + QStringLiteral("/p%1.var").arg(i, 4, 10, QLatin1Char('0')), 1));
-    }
+    const QString root = numbered();
+    const int count = numberedCount;
     setListedFolder(root);
     MainWindow window;
     QTableWidget* table = packageTable(window);
@@ -353,7 +367,9 @@ void TestListing::selectionStopsListing()
     QSignalSpy removed(table->model(), &QAbstractItemModel::rowsRemoved);
     QVERIFY(QTest::qWaitFor(
         [&] {
-            pressList(window);
+            if (window.findChild<QPushButton*>("pushButton_ListVar")->text() == "List") {
+                pressList(window);
+            }
             return !removed.isEmpty();
         },
         waitMs));
@@ -527,6 +543,71 @@ void TestListing::closeDuringScan()
     MainWindow window;
     pressList(window);
     QTest::qWait(50);
+}
+
+void TestListing::headerClicksDuringFill()
+{
+    setListedFolder(numbered());
+    MainWindow window;
+    QTableWidget* table = packageTable(window);
+    int clicks = 0;
+    connect(table->model(), &QAbstractItemModel::dataChanged, this,
+            [table, &clicks](const QModelIndex& index) {
+                if (index.column() == 5 && index.row() % 150 == 0) {
+                    clickHeader(table, 1 + clicks++ % 5);
+                }
+            });
+    pressList(window);
+    QTRY_VERIFY_WITH_TIMEOUT(listingComplete(window), waitMs);
+    for (int row = 0; row < numberedCount; ++row) {
+        const QTableWidgetItem* name = table->item(row, 1);
+        QVERIFY(name);
+        const QVariant index = name->data(Qt::UserRole);
+        QCOMPARE(name->text(), numberedName(index.toInt()));
+        for (int column = 0; column < 6; ++column) {
+            QVERIFY(table->item(row, column));
+            QCOMPARE(table->item(row, column)->data(Qt::UserRole), index);
+        }
+    }
+    QCOMPARE(clicks, numberedCount / 150);
+    // Once the rows are complete, the headers sort again.
+    clickHeader(table, 1);
+    QCOMPARE(table->item(0, 1)->text(), numberedName(numberedCount - 1));
+}
+
+void TestListing::stopListing_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("List reads Stop") << "List";
+    QTest::newRow("Escape") << "Escape";
+    QTest::newRow("closing the window") << "close";
+}
+
+void TestListing::stopListing()
+{
+    QFETCH(QString, how);
+    setListedFolder(numbered());
+    auto window = std::make_unique<MainWindow>();
+    auto* list = window->findChild<QPushButton*>("pushButton_ListVar");
+    QApplication::setActiveWindow(window.get());
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    pressList(*window);
+    QCOMPARE(list->text(), QString("Stop"));
+    if (how == "close") {
+        // The cells sent meanwhile are still on their way as the window goes (a leak
+        // checker tells whether they are freed).
+        QThread::msleep(500);
+        window.reset();
+        return;
+    }
+    if (how == "Escape") {
+        QTest::keyClick(window.get(), Qt::Key_Escape);
+    } else {
+        pressList(*window);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(list->text(), QString("List"), waitMs);
+    QVERIFY(!listingComplete(*window));
+    QVERIFY(!packageTable(*window)->item(numberedCount - 1, 5));
 }
 
 QTEST_MAIN(TestListing)
