@@ -3,11 +3,14 @@
 #include "varfile.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QProgressDialog>
 
 #include <thread>
 
 namespace {
+
+const qint64 reportIntervalMs = 100;
 
 QString mebibytes(qint64 bytes)
 {
@@ -26,12 +29,18 @@ QVector<bool> PackageMover::run(const QVector<const varFile*>& packages, int mod
     QVector<bool> done(packages.size(), false);
     bool ended = false;
     std::thread mover([&] {
+        // A few reports a second: a modal dialog handles events of its own while it
+        // shows one, and a flood of them would nest ever deeper.
+        QElapsedTimer sinceReport;
         for (int i = 0; i < packages.size() && !cancelled; ++i) {
             const QString name = packages.at(i)->getFileName();
             done[i] = packages.at(i)->moveOrDelete(
-                mode, destPath, [this, name](qint64 copied, qint64 total) {
-                    QMetaObject::invokeMethod(
-                        this, [=] { showProgress(name, copied, total); }, Qt::QueuedConnection);
+                mode, destPath, [&, name](qint64 copied, qint64 total) {
+                    if (!sinceReport.isValid() || sinceReport.elapsed() >= reportIntervalMs) {
+                        sinceReport.start();
+                        QMetaObject::invokeMethod(
+                            this, [=] { showProgress(name, copied, total); }, Qt::QueuedConnection);
+                    }
                     return !cancelled;
                 });
         }
