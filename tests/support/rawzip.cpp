@@ -3,30 +3,20 @@
 #include <QDataStream>
 #include <QFile>
 
-#include <array>
-
 namespace RawZip {
 
 namespace {
 
 quint32 crc32(const QByteArray& bytes)
 {
-    static const std::array<quint32, 256> table = [] {
-        std::array<quint32, 256> values{};
-        for (quint32 n = 0; n < 256; ++n) {
-            quint32 c = n;
-            for (int bit = 0; bit < 8; ++bit) {
-                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            }
-            values[n] = c;
-        }
-        return values;
-    }();
     quint32 crc = 0xFFFFFFFFu;
     for (const char byte : bytes) {
-        crc = table[(crc ^ quint8(byte)) & 0xFF] ^ (crc >> 8);
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc & 1) ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
+        }
     }
-    return crc ^ 0xFFFFFFFFu;
+    return ~crc;
 }
 
 // Unix mode in the high half, the DOS directory bit in the low one.

@@ -1,14 +1,12 @@
 #include "testarchive.h"
 
+#include "testfiles.h"
+
 #include <QBuffer>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -16,44 +14,28 @@ namespace TestArchive {
 
 QString sevenZip()
 {
-    const QString fromEnv = QProcessEnvironment::systemEnvironment().value("DOVETALK_7Z");
-    if (!fromEnv.isEmpty()) {
-        return fromEnv;
-    }
+    QString found = qEnvironmentVariable("DOVETALK_7Z");
     for (const char* name : {"7zz", "7z", "7za"}) {
-        const QString found = QStandardPaths::findExecutable(QString::fromLatin1(name));
-        if (!found.isEmpty()) {
-            return found;
-        }
+        found = found.isEmpty() ? QStandardPaths::findExecutable(name) : found;
     }
-    return QString();
+    return found;
 }
 
 bool create(const QString& archivePath, const QMap<QString, QByteArray>& members,
             const QStringList& extraArgs)
 {
-    const QString program = sevenZip();
     QTemporaryDir staging;
-    if (program.isEmpty() || !staging.isValid()) {
-        return false;
-    }
-    QStringList names;
     for (auto it = members.constBegin(); it != members.constEnd(); ++it) {
-        const QString target = staging.filePath(it.key());
-        QDir().mkpath(QFileInfo(target).path());
-        QFile file(target);
-        if (!file.open(QIODevice::WriteOnly) || file.write(it.value()) != it.value().size()) {
+        if (!TestFiles::write(staging.filePath(it.key()), it.value())) {
             return false;
         }
-        names << it.key();
     }
     QProcess zip;
     zip.setWorkingDirectory(staging.path());
     zip.setStandardInputFile(QProcess::nullDevice());
-    QStringList args{QStringLiteral("a")};
-    args << extraArgs << QStringLiteral("-spd") << QStringLiteral("--")
-         << QFileInfo(archivePath).absoluteFilePath() << names;
-    zip.start(program, args);
+    zip.start(sevenZip(), QStringList{"a"} + extraArgs +
+                              QStringList{"-spd", "--", QFileInfo(archivePath).absoluteFilePath()} +
+                              members.keys());
     return zip.waitForFinished(60000) && zip.exitStatus() == QProcess::NormalExit &&
            zip.exitCode() == 0;
 }
@@ -79,23 +61,10 @@ QByteArray picture(int width, int height, const char* format, const QColor& colo
     return bytes;
 }
 
-QByteArray jpeg(int width, int height)
-{
-    return picture(width, height);
-}
-
 QByteArray paddedPicture(int size, const char* format)
 {
-    QByteArray bytes = picture(64, 64, format);
-    if (bytes.size() < size) {
-        bytes.append(QByteArray(size - bytes.size(), '\0'));
-    }
-    return bytes.left(size);
-}
-
-QByteArray paddedJpeg(int size)
-{
-    return paddedPicture(size);
+    const QByteArray bytes = picture(64, 64, format);
+    return (bytes + QByteArray(qMax(0, size - bytes.size()), '\0')).left(size);
 }
 
 } // namespace TestArchive

@@ -13,9 +13,8 @@ namespace TestArchive {
 /// The 7-Zip program the tests use, found as the library finds it; empty when missing.
 QString sevenZip();
 
-/// Writes `members` (path inside the archive -> content) into a staging folder and
-/// packs them with `7z a` into `archivePath`. `extraArgs` go before the archive
-/// name (for example "-tzip", "-pSECRET"). Returns false when 7-Zip failed.
+/// Packs `members` (path inside the archive -> content) with `7z a` into `archivePath`.
+/// `extraArgs` go before the archive name (for example "-pSECRET"). False when 7-Zip failed.
 bool create(const QString& archivePath, const QMap<QString, QByteArray>& members,
             const QStringList& extraArgs = {QStringLiteral("-tzip")});
 
@@ -26,12 +25,10 @@ QByteArray metaJson(const QMap<QString, QString>& dependencies = {});
 /// A small picture of the given size in pixels, filled with one colour.
 QByteArray picture(int width = 64, int height = 64, const char* format = "JPG",
                    const QColor& color = QColor(200, 40, 40));
-QByteArray jpeg(int width = 64, int height = 64);
 
-/// Bytes that fill `size` exactly: a picture padded at its end, so that a member has
-/// a chosen size and still decodes as a picture.
+/// A picture padded at its end to exactly `size` bytes: a member of a chosen size
+/// that still decodes.
 QByteArray paddedPicture(int size, const char* format = "JPG");
-QByteArray paddedJpeg(int size);
 
 } // namespace TestArchive
 
