@@ -22,7 +22,7 @@ address)
 thread)
     build=build-tsan
     sanitizers="thread"
-    tests=(-R "^tst_(threadman|listing.*|inspection|mainwindow)$")
+    tests=(-R "^tst_(listing|inspection|mainwindow)$")
     # Qt is not built with TSan: memory that libc touches for Qt is not checked.
     export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:ignore_noninstrumented_modules=1:suppressions=$root/tests/sanitizers/tsan.supp:print_suppressions=0"
     ;;

@@ -1,6 +1,6 @@
-#include "mainwindow.h"
+#include "listedwindow.h"
+#include "messageboxcatcher.h"
 #include "packagefiles.h"
-#include "settingsstore.h"
 #include "testarchive.h"
 #include "testfiles.h"
 #include "threadman.h"
@@ -9,9 +9,8 @@
 
 #include <QCheckBox>
 #include <QElapsedTimer>
-#include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTableWidget>
@@ -20,11 +19,13 @@
 
 namespace {
 
-QStringList labels(const QListWidget& list)
+const int waitMs = 20000;
+
+QStringList labels(const QListWidget* list)
 {
     QStringList texts;
-    for (int i = 0; i < list.count(); ++i) {
-        texts << list.item(i)->text();
+    for (int i = 0; i < list->count(); ++i) {
+        texts << list->item(i)->text();
     }
     texts.sort();
     return texts;
@@ -35,66 +36,59 @@ QStringList labels(const QListWidget& list)
 QString tint(const QListWidgetItem* item)
 {
     const QImage image = item->icon().pixmap(256, 256).toImage();
-    if (image.isNull()) {
-        return "none";
-    }
-    if (image.width() > 64) {
-        return "placeholder";
+    if (image.isNull() || image.width() > 64) {
+        return image.isNull() ? "none" : "placeholder";
     }
     const QColor centre = image.pixelColor(image.width() / 2, image.height() / 2);
     return centre.red() > centre.blue() ? "red" : "blue";
 }
 
-bool showsOwnPicture(const QListWidgetItem* item)
-{
-    return tint(item) == "red";
-}
-
 // Every item in list order: its label and what its icon shows.
-QStringList shown(const QListWidget& list)
+QStringList shown(const QListWidget* list)
 {
     QStringList items;
-    for (int i = 0; i < list.count(); ++i) {
-        items << list.item(i)->text() + " " + tint(list.item(i));
+    for (int i = 0; i < list->count(); ++i) {
+        items << list->item(i)->text() + " " + tint(list->item(i));
     }
     return items;
 }
 
-} // namespace
-
-// Runs the inspection job on the worker with widgets of its own.
-struct Inspector
+bool ownPicture(const QListWidget* list, const QString& label)
 {
-    Inspector()
-    {
-        worker.initTableColumns(&table, 1);
-        worker.table = &table;
-        worker.list = &list;
-        // What the window does with the cells: place them, on the GUI thread.
-        QObject::connect(&worker, &threadMan::fillTable, &table,
-                         [this](int, int row, int column, QTableWidgetItem* item) {
-                             table.setItem(row, column, item);
-                         });
-    }
-    void addPackage(const QString& path) { worker.files.append(new varFile(QFileInfo(path))); }
-    void inspect(int index, bool showBigImg = false)
-    {
-        worker.mode = 1;
-        worker.row = index;
-        worker.showBigImg = showBigImg;
-        worker.startJob();
-        QVERIFY(worker.wait(60000));
-        QCoreApplication::processEvents(); // delivers the queued widget changes
-    }
-    QString cell(int row, int column) const
-    {
-        const QTableWidgetItem* item = table.item(row, column);
-        return item ? item->text() : QString("<none>");
-    }
+    return shown(list).contains(label + " red");
+}
+
+// Inspects the package on a worker of its own, its content list filled into `list`.
+void inspect(const QString& package, QListWidget& list)
+{
     QTableWidget table;
-    QListWidget list;
     threadMan worker;
-};
+    worker.files.append(new varFile(QFileInfo(package)));
+    worker.mode = 1;
+    worker.row = 0;
+    worker.table = &table;
+    worker.list = &list;
+    QObject::connect(&worker, &threadMan::fillTable, &table,
+                     [](int, int, int, QTableWidgetItem* cell) { delete cell; });
+    worker.startJob();
+    QVERIFY(worker.wait(60000));
+    QCoreApplication::processEvents();
+}
+
+QStringList dependencyRows(const QTableWidget* table)
+{
+    QStringList rows;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < 3; ++column) {
+            cells << (table->item(row, column) ? table->item(row, column)->text() : "-");
+        }
+        rows << cells.join('|');
+    }
+    return rows;
+}
+
+} // namespace
 
 class TestInspection : public QObject
 {
@@ -102,17 +96,15 @@ class TestInspection : public QObject
 private slots:
     void initTestCase();
     void dependencies();
-    void failedLoadEmptiesTable();
     void contents();
-    void sizeLimits_data();
-    void sizeLimits();
-    void progressCoversBothPasses();
+    void sizeLimitsAndReselection();
+    void withoutSevenZip();
     void thumbnailCache_data();
     void thumbnailCache();
-    void inWindow();
     void metaSizeLimit_data();
     void metaSizeLimit();
     void stopEndsSlowSevenZip();
+    void scratchFolders();
 
 private:
     QTemporaryDir dir;
@@ -120,7 +112,6 @@ private:
 
 void TestInspection::initTestCase()
 {
-    QStandardPaths::setTestModeEnabled(true);
     if (TestArchive::sevenZip().isEmpty()) {
         QSKIP("7-Zip is not installed");
     }
@@ -129,7 +120,6 @@ void TestInspection::initTestCase()
 void TestInspection::dependencies()
 {
     const QString folder = dir.path() + "/deps";
-    const QString package = folder + "/Me.Scene.1.var";
     const QMap<QString, QString> deps{{"Creator.Package.latest", "CC BY"},
                                       {"Creator.Package.Latest", "FC"},
                                       {"Creator.Package2.latest", "PC"},
@@ -137,86 +127,64 @@ void TestInspection::dependencies()
                                       {"Other.Thing.11", ""},
                                       {"NoDots", "X"},
                                       {".Lead.Dot", "Y"}};
-    QVERIFY(TestArchive::create(package, {{"meta.json", TestArchive::metaJson(deps)}}));
+    QVERIFY(TestArchive::create(folder + "/Me.Scene.1.var",
+                                {{"meta.json", TestArchive::metaJson(deps)}}));
     QVERIFY(PackageFiles::create(folder + "/sub/creator.package.3.var", 0));
     QVERIFY(PackageFiles::create(folder + "/Other.Thing.120.var", 0));
-
-    Inspector inspector;
-    // In the listing's order: by name, ignoring case.
-    inspector.addPackage(folder + "/sub/creator.package.3.var");
-    inspector.addPackage(package);
-    inspector.addPackage(folder + "/Other.Thing.120.var");
-    inspector.inspect(1);
+    QVERIFY(TestArchive::create(folder + "/No.Meta.1.var", {{"Saves/scene/a.json", "{}"}}));
+    QVERIFY(TestArchive::create(folder + "/Broken.Meta.1.var", {{"meta.json", "{ not json"}}));
+    QVERIFY(TestArchive::create(folder + "/Empty.Meta.1.var",
+                                {{"meta.json", TestArchive::metaJson()}}));
+    ListedWindow w(folder);
+    QVERIFY(w.list());
 
     // Rows come in key order; a tick only where a listed file satisfies the name.
-    const QList<QStringList> expected{
-        {".Lead.Dot", "<none>", "Y"},
-        {"Creator.Package.Latest", "<none>", "FC"},
-        {"Creator.Package.latest", "\u221A", "CC BY"},
-        {"Creator.Package2.latest", "<none>", "PC"},
-        {"NoDots", "<none>", "X"},
-        {"Other.Thing.11", "<none>", ""},
-        {"Other.Thing.12", "\u221A", "CC BY-SA"},
-    };
-    QCOMPARE(inspector.table.rowCount(), expected.size());
-    for (int row = 0; row < expected.size(); ++row) {
-        const QStringList shown{inspector.cell(row, 0), inspector.cell(row, 1),
-                                inspector.cell(row, 2)};
-        QCOMPARE(shown, expected.at(row));
-    }
-    QCOMPARE(inspector.table.item(2, 1)->textAlignment(), int(Qt::AlignCenter));
-}
-
-void TestInspection::failedLoadEmptiesTable()
-{
-    const QString good = dir.path() + "/fail/A.Good.1.var";
-    const QString none = dir.path() + "/fail/B.NoMeta.1.var";
-    const QString broken = dir.path() + "/fail/C.Broken.1.var";
-    const QString empty = dir.path() + "/fail/D.Empty.1.var";
-    QVERIFY(TestArchive::create(good, {{"meta.json", TestArchive::metaJson({{"X.Y.1", "FC"}})}}));
-    QVERIFY(TestArchive::create(none, {{"Saves/scene/a.json", "{}"}}));
-    QVERIFY(TestArchive::create(broken, {{"meta.json", "{ not json"}}));
-    QVERIFY(TestArchive::create(empty, {{"meta.json", TestArchive::metaJson()}}));
-    Inspector inspector;
-    for (const QString& path : {good, none, broken, empty}) {
-        inspector.addPackage(path);
-    }
-    for (int index : {1, 2, 3}) {
-        inspector.inspect(0);
-        QCOMPARE(inspector.table.rowCount(), 1);
-        inspector.inspect(index);
-        QCOMPARE(inspector.table.rowCount(), 0);
+    const QStringList expected{".Lead.Dot|-|Y",
+                               "Creator.Package.Latest|-|FC",
+                               "Creator.Package.latest|\u221A|CC BY",
+                               "Creator.Package2.latest|-|PC",
+                               "NoDots|-|X",
+                               "Other.Thing.11|-|",
+                               "Other.Thing.12|\u221A|CC BY-SA"};
+    // A package whose description cannot be read shows no dependencies, not those of
+    // the package before it.
+    for (const char* other : {"No.Meta.1.var", "Broken.Meta.1.var", "Empty.Meta.1.var"}) {
+        w.packages->selectRow(w.rowOf("Me.Scene.1.var"));
+        QTRY_COMPARE_WITH_TIMEOUT(dependencyRows(w.deps), expected, waitMs);
+        w.packages->selectRow(w.rowOf(other));
+        QTRY_COMPARE_WITH_TIMEOUT(w.deps->rowCount(), 0, waitMs);
     }
 }
 
 void TestInspection::contents()
 {
-    const QString package = dir.path() + "/contents/Me.Look.1.var";
-    const QByteArray red = TestArchive::jpeg();
-    if (!QFile::exists(package)) {
+    const QString folder = dir.path() + "/contents";
+    const QByteArray red = TestArchive::picture();
+    if (!QFile::exists(folder)) {
         QVERIFY(TestArchive::create(
-            package, {{"meta.json", TestArchive::metaJson()},
-                      {"sub/meta.json", "{}"},
-                      {"Saves/scene/Party.json", "{}"},
-                      {"Saves/scene/Party.jpg", red},
-                      {"Custom/Atom/Person/Clothing/Preset_Red.jpg", red},
-                      {"Custom/Atom/Person/Clothing/Preset_Red.vap", "{}"},
-                      {"custom/hair/female/Bob.JPG", red},
-                      {"custom/hair/female/Bob.vam", "{}"},
-                      {"custom/hair/female/Bob.vab", "x"},
-                      {"Custom/Images/x.jpg", red},
-                      {"Custom/Images/x.json", "{}"},
-                      {"Custom/Images/other/x.jpg", TestArchive::picture(64, 64, "JPG", Qt::blue)},
-                      {"Custom/Images/y.png", TestArchive::picture(64, 64, "PNG")},
-                      {"Custom/Assets/thing.assetbundle", "x"},
-                      {"Custom/Sounds/x.WAV", "x"},
-                      {"Custom/Scripts/y.cs", "x"},
-                      {"Custom/Scripts/y.cslist", "x"},
-                      {"Custom/readme", "x"}}));
+            folder + "/Me.Look.1.var",
+            {{"meta.json", TestArchive::metaJson()},
+             {"sub/meta.json", "{}"},
+             {"Saves/scene/Party.json", "{}"},
+             {"Saves/scene/Party.jpg", red},
+             {"Custom/Atom/Person/Clothing/Preset_Red.jpg", red},
+             {"Custom/Atom/Person/Clothing/Preset_Red.vap", "{}"},
+             {"custom/hair/female/Bob.JPG", red},
+             {"custom/hair/female/Bob.vam", "{}"},
+             {"custom/hair/female/Bob.vab", "x"},
+             {"Custom/Images/x.jpg", red},
+             {"Custom/Images/x.json", "{}"},
+             {"Custom/Images/other/x.jpg", TestArchive::picture(64, 64, "JPG", Qt::blue)},
+             {"Custom/Images/y.png", TestArchive::picture(64, 64, "PNG")},
+             {"Custom/Assets/thing.assetbundle", "x"},
+             {"Custom/Sounds/x.WAV", "x"},
+             {"Custom/Scripts/y.cs", "x"},
+             {"Custom/Scripts/y.cslist", "x"},
+             {"Custom/readme", "x"}}));
     }
-    Inspector inspector;
-    inspector.addPackage(package);
-    inspector.inspect(0);
+    ListedWindow w(folder);
+    QVERIFY(w.list());
+    w.packages->selectRow(w.rowOf("Me.Look.1.var"));
 
     // The blue picture shares its file name with a red one in another folder.
     const QStringList own{"\u301001 Scene\u3011Saves/scene/Party.",
@@ -232,65 +200,158 @@ void TestInspection::contents()
                                              "Custom/readme",
                                              "sub/meta.json"};
     expected.sort();
-    QCOMPARE(labels(inspector.list), expected);
+    QTRY_COMPARE_WITH_TIMEOUT(labels(w.contents), expected, waitMs);
     for (const QString& label :
          own + QStringList{"Custom/Images/other/x.jpg", "Custom/Sounds/x.WAV"}) {
-        const QListWidgetItem* item = inspector.list.findItems(label, Qt::MatchExactly).value(0);
-        QVERIFY2(item && showsOwnPicture(item) == own.contains(label), qPrintable(label));
-        QCOMPARE(item->toolTip(), label);
+        QVERIFY2(ownPicture(w.contents, label) == own.contains(label), qPrintable(label));
     }
-
     // Nothing extracted stays behind but the package description.
-    QCOMPARE(TestFiles::tree(inspector.worker.tempDir), QStringList{"meta.json"});
+    QTRY_COMPARE(TestFiles::tree(QCoreApplication::applicationDirPath() + "/~tmp2")
+                     .filter("/")
+                     .replaceInStrings(QRegularExpression("^[^/]*/"), ""),
+                 QStringList{"meta.json"});
 }
 
-void TestInspection::sizeLimits_data()
+void TestInspection::sizeLimitsAndReselection()
 {
-    QTest::addColumn<QString>("member");
-    QTest::addColumn<int>("size");
-    QTest::addColumn<bool>("showBigImg");
-    QTest::addColumn<bool>("extracted");
-    QTest::newRow("jpg at limit") << "Custom/a.jpg" << 1023999 << false << true;
-    QTest::newRow("jpg over limit") << "Custom/a.jpg" << 1024000 << false << false;
-    QTest::newRow("jpg over limit, big images") << "Custom/a.jpg" << 1024000 << true << true;
-    QTest::newRow("png at limit") << "Custom/a.png" << 511999 << false << true;
-    QTest::newRow("png over limit") << "Custom/a.png" << 512000 << false << false;
-    QTest::newRow("png over limit, big images") << "Custom/a.png" << 512000 << true << true;
-}
-
-void TestInspection::sizeLimits()
-{
-    QFETCH(QString, member);
-    QFETCH(int, size);
-    QFETCH(bool, showBigImg);
-    QFETCH(bool, extracted);
-    const QString package =
-        dir.path() + QString("/limits/%1.%2.var").arg(QFileInfo(member).suffix()).arg(size);
-    if (!QFile::exists(package)) {
-        QVERIFY(TestArchive::create(
-            package,
-            {{member, TestArchive::paddedPicture(size, member.endsWith("png") ? "PNG" : "JPG")}}));
+    const QString folder = dir.path() + "/limits";
+    QVERIFY(TestArchive::create(folder + "/A.Scene.1.var",
+                                {{"Saves/scene/one.jpg", TestArchive::picture()}}));
+    const QMap<QString, int> limits{{"Custom/at.jpg", 1023999},
+                                    {"Custom/over.jpg", 1024000},
+                                    {"Custom/at.png", 511999},
+                                    {"Custom/over.png", 512000}};
+    QMap<QString, QByteArray> members;
+    for (auto it = limits.cbegin(); it != limits.cend(); ++it) {
+        members.insert(it.key(), TestArchive::paddedPicture(
+                                     it.value(), it.key().endsWith("png") ? "PNG" : "JPG"));
     }
-    Inspector inspector;
-    inspector.addPackage(package);
-    inspector.inspect(0, showBigImg);
-    QCOMPARE(inspector.list.count(), 1);
-    QCOMPARE(inspector.list.item(0)->text(), member);
-    QCOMPARE(showsOwnPicture(inspector.list.item(0)), extracted);
-    QVERIFY(!inspector.list.item(0)->icon().isNull());
+    QVERIFY(TestArchive::create(folder + "/B.Big.1.var", members));
+    ListedWindow w(folder);
+    QVERIFY(w.list());
+    auto* option = w.window->findChild<QCheckBox*>("checkBox_ShowBigImg");
+    option->setChecked(true); // no row selected: nothing to inspect
+    QTest::qWait(200);
+    QCOMPARE(w.contents->count(), 0);
+    option->setChecked(false);
+
+    // A second selection while the first inspection runs replaces it.
+    w.packages->selectRow(w.rowOf("A.Scene.1.var"));
+    w.packages->selectRow(w.rowOf("B.Big.1.var"));
+    QTRY_COMPARE_WITH_TIMEOUT(labels(w.contents), QStringList(limits.keys()), waitMs);
+    for (const QString& member : limits.keys()) {
+        QVERIFY2(ownPicture(w.contents, member) == member.contains("at."), qPrintable(member));
+    }
+    // The option, turned on with a row selected, inspects it again without limits.
+    option->setChecked(true);
+    QTRY_VERIFY_WITH_TIMEOUT(ownPicture(w.contents, "Custom/over.jpg") &&
+                                 ownPicture(w.contents, "Custom/over.png"),
+                             waitMs);
 }
 
-void TestInspection::progressCoversBothPasses()
+void TestInspection::withoutSevenZip()
 {
-    const QString package = dir.path() + "/progress/P.Q.1.var";
-    QVERIFY(TestArchive::create(package, {{"a.json", "{}"}, {"b.wav", "x"}, {"c.jpg", "x"}}));
-    Inspector inspector;
-    inspector.addPackage(package);
-    QSignalSpy progress(&inspector.worker, &threadMan::setProg);
-    inspector.inspect(0);
-    QCOMPARE(progress.count(), 1 + 2 * 3);
-    QCOMPARE(progress.first(), (QList<QVariant>{0, 5}));
-    QCOMPARE(progress.last(), (QList<QVariant>{5, 0}));
+    // Nothing to show, a debug line that names what is missing, and no message box.
+    const QString folder = dir.path() + "/without";
+    QVERIFY(TestArchive::create(
+        folder + "/Me.Scene.1.var",
+        {{"meta.json", TestArchive::metaJson({{"A.B.1", "FC"}})}, {"Saves/scene/s.json", "{}"}}));
+    const QString missing = dir.path() + "/no/such/7z";
+    const auto sevenZip = TestFiles::scopedEnvironment("DOVETALK_7Z", missing);
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^7-Zip not found: DOVETALK_7Z names no "
+                                                        "program: \"" +
+                                                        QRegularExpression::escape(missing)));
+    MessageBoxCatcher boxes;
+    ListedWindow w(folder);
+    QVERIFY(w.list());
+    w.contents->addItem("stale");
+    w.packages->selectRow(w.rowOf("Me.Scene.1.var"));
+    QTRY_COMPARE(w.contents->count(), 0);
+    QCOMPARE(w.deps->rowCount(), 0);
+    QVERIFY(boxes.titles.isEmpty());
+}
+
+void TestInspection::metaSizeLimit_data()
+{
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("under the limit") << threadMan::maxMetaSize - 1 << 1;
+    QTest::newRow("at the limit") << threadMan::maxMetaSize << 0;
+}
+
+void TestInspection::metaSizeLimit()
+{
+    QFETCH(qint64, size);
+    QFETCH(int, rows);
+    const QString folder = dir.path() + QString("/meta%1").arg(size);
+    const QByteArray meta = TestArchive::metaJson({{"X.Y.1", "FC"}});
+    // Blanks before the document keep it valid JSON at any size.
+    QVERIFY(TestArchive::create(
+        folder + "/P.Q.1.var",
+        {{"meta.json", QByteArray(size - meta.size(), ' ') + meta}, {"a.json", "{}"}}));
+    if (rows == 0) {
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("meta.json not read"));
+    }
+    ListedWindow w(folder);
+    QVERIFY(w.list());
+    w.packages->selectRow(0);
+    QTRY_COMPARE_WITH_TIMEOUT(labels(w.contents), QStringList{"a.json"}, waitMs);
+    QTRY_COMPARE(w.deps->rowCount(), rows);
+}
+
+void TestInspection::stopEndsSlowSevenZip()
+{
+    const QString folder = dir.path() + "/slow";
+    QVERIFY(PackageFiles::create(folder + "/A.One.1.var", 0));
+    QVERIFY(PackageFiles::create(folder + "/B.Two.1.var", 0));
+    const QString started = dir.filePath("slow started");
+    QVERIFY(TestFiles::writeScript(dir.filePath("slow 7z"),
+                                   "touch '" + started.toUtf8() + "'\nexec sleep 60"));
+    const auto sevenZip = TestFiles::scopedEnvironment("DOVETALK_7Z", dir.filePath("slow 7z"));
+    auto w = std::make_unique<ListedWindow>(folder);
+    QVERIFY(w->list());
+    w->packages->selectRow(0);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(started), 10000);
+    QFile::remove(started);
+
+    // Waiting for 7-Zip would take half a minute each time, until its time limit.
+    QElapsedTimer clock;
+    clock.start();
+    w->packages->selectRow(1);
+    QVERIFY(clock.elapsed() < 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(started), 10000);
+    clock.start();
+    w.reset();
+    QVERIFY(clock.elapsed() < 5000);
+}
+
+void TestInspection::scratchFolders()
+{
+    const QString scratch = QCoreApplication::applicationDirPath() + "/~tmp2";
+    QDir(scratch).removeRecursively();
+    // What a crashed instance left behind: its folder and a lock of a process that is gone.
+    QProcess gone;
+    gone.start(QStringLiteral("true"), QStringList());
+    const QByteArray pid = QByteArray::number(gone.processId());
+    QVERIFY(gone.waitForFinished());
+    QVERIFY(TestFiles::write(scratch + "/instance-crashed/pictures-1/a.jpg", "x"));
+    QVERIFY(TestFiles::write(scratch + "/.instance-crashed.lock", pid + "\ntst_inspection\n\n"));
+
+    auto worker = std::make_unique<threadMan>();
+    QCOMPARE(QDir(scratch).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList{QFileInfo(worker->tempDir).fileName()});
+    QVERIFY(TestFiles::write(worker->tempDir + "/meta.json", "{}"));
+    QVERIFY(TestFiles::write(worker->tempDir + "/pictures-2/b.jpg", "x"));
+    {
+        // Another instance running at the same time keeps to a folder of its own.
+        threadMan other;
+        QVERIFY(other.tempDir != worker->tempDir);
+        QVERIFY(QFile::exists(worker->tempDir + "/meta.json"));
+    }
+    worker->clearTempDir();
+    QCOMPARE(TestFiles::tree(worker->tempDir), QStringList());
+    worker.reset();
+    QCOMPARE(TestFiles::tree(scratch), QStringList());
 }
 
 void TestInspection::thumbnailCache_data()
@@ -328,10 +389,9 @@ void TestInspection::thumbnailCache()
     };
     const QString package = dir.path() + "/cache/" + QTest::currentDataTag() + "/P.Q.1.var";
     QVERIFY(makePackage(package, QColor(200, 40, 40)));
-    Inspector first;
-    first.addPackage(package);
-    first.inspect(0);
-    QStringList before = shown(first.list);
+    QListWidget first;
+    inspect(package, first);
+    QStringList before = shown(&first);
     QCOMPARE(before.size(), 73);
     QCOMPARE(before.filter(" red").size(), 71);
 
@@ -371,115 +431,10 @@ void TestInspection::thumbnailCache()
         sevenZip = fake;
     }
     qputenv("DOVETALK_7Z", sevenZip.toUtf8());
-    Inspector second;
-    second.addPackage(package);
-    second.inspect(0);
+    QListWidget second;
+    inspect(package, second);
     qunsetenv("DOVETALK_7Z");
-    QCOMPARE(shown(second.list), before.replaceInStrings(" red", " " + picturesAfter));
-}
-
-void TestInspection::inWindow()
-{
-    const QString folder = dir.path() + "/window";
-    QVERIFY(TestArchive::create(folder + "/A.First.1.var",
-                                {{"meta.json", TestArchive::metaJson({{"X.Y.1", "FC"}})},
-                                 {"Saves/scene/one.jpg", TestArchive::jpeg()}}));
-    QVERIFY(TestArchive::create(
-        folder + "/B.Second.1.var",
-        {{"meta.json", TestArchive::metaJson({{"P.Q.1", "PC"}, {"P.R.1", "PC"}})},
-         {"Saves/scene/two.jpg", TestArchive::jpeg()},
-         {"Saves/scene/two.json", "{}"}}));
-    QVERIFY(TestArchive::create(folder + "/C.Big.1.var",
-                                {{"Custom/big.jpg", TestArchive::paddedPicture(1100000)}}));
-    QSettings(QSettings::NativeFormat, QSettings::UserScope, "Morrowquay", "Quillmark").clear();
-    openSettingsGroup("RecentVar")->setValue("Path1", folder);
-
-    MainWindow window;
-    auto* packages = window.findChild<QTableWidget*>("tableWidget_Var");
-    auto* deps = window.findChild<QTableWidget*>("tableWidget_Depend");
-    auto* contents = window.findChild<QListWidget*>("listWidget_InVar");
-    auto* option = window.findChild<QCheckBox*>("checkBox_ShowBigImg");
-    QTest::mouseClick(window.findChild<QPushButton*>("pushButton_ListVar"), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(packages->rowCount() == 3 && packages->item(2, 5) != nullptr, 10000);
-
-    option->setChecked(true); // no row selected: nothing to inspect
-    QTest::qWait(200);
-    QCOMPARE(contents->count(), 0);
-
-    // A second selection while the first inspection runs replaces it.
-    packages->selectRow(0);
-    packages->selectRow(1);
-    QCOMPARE(window.findChild<QLineEdit*>("lineEdit_FileFullPath")->text(),
-             folder + "/B.Second.1.var");
-    QTRY_COMPARE_WITH_TIMEOUT(labels(*contents),
-                              QStringList{"\u301001 Scene\u3011Saves/scene/two."}, 20000);
-    QTRY_COMPARE_WITH_TIMEOUT(deps->rowCount(), 2, 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(deps->item(1, 0) ? deps->item(1, 0)->text() : QString(),
-                              QString("P.R.1"), 10000);
-
-    // The option, turned off with a row selected, inspects it again within the limits.
-    packages->selectRow(2);
-    QTRY_VERIFY_WITH_TIMEOUT(contents->count() == 1 && showsOwnPicture(contents->item(0)), 20000);
-    option->setChecked(false);
-    QTRY_VERIFY_WITH_TIMEOUT(contents->count() == 1 && !showsOwnPicture(contents->item(0)), 20000);
-}
-
-void TestInspection::metaSizeLimit_data()
-{
-    QTest::addColumn<qint64>("size");
-    QTest::addColumn<int>("rows");
-    QTest::newRow("under the limit") << threadMan::maxMetaSize - 1 << 1;
-    QTest::newRow("at the limit") << threadMan::maxMetaSize << 0;
-}
-
-void TestInspection::metaSizeLimit()
-{
-    QFETCH(qint64, size);
-    QFETCH(int, rows);
-    const QString package = dir.path() + QString("/meta/P.Q.%1.var").arg(size);
-    const QByteArray meta = TestArchive::metaJson({{"X.Y.1", "FC"}});
-    // Blanks before the document keep it valid JSON at any size.
-    QVERIFY(TestArchive::create(
-        package, {{"meta.json", QByteArray(size - meta.size(), ' ') + meta}, {"a.json", "{}"}}));
-    Inspector inspector;
-    inspector.addPackage(package);
-    if (rows == 0) {
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("meta.json not read"));
-    }
-    inspector.inspect(0);
-    QCOMPARE(inspector.table.rowCount(), rows);
-    QCOMPARE(QFileInfo::exists(inspector.worker.tempDir + "/meta.json"), rows > 0);
-    QCOMPARE(labels(inspector.list), QStringList{"a.json"});
-}
-
-void TestInspection::stopEndsSlowSevenZip()
-{
-    const QString folder = dir.path() + "/slow";
-    QVERIFY(PackageFiles::create(folder + "/A.One.1.var", 0));
-    QVERIFY(PackageFiles::create(folder + "/B.Two.1.var", 0));
-    const QString started = dir.filePath("slow started");
-    QVERIFY(TestFiles::writeScript(dir.filePath("slow 7z"),
-                                   "touch '" + started.toUtf8() + "'\nexec sleep 60"));
-    const auto sevenZip = TestFiles::scopedEnvironment("DOVETALK_7Z", dir.filePath("slow 7z"));
-    openSettingsGroup("RecentVar")->setValue("Path1", folder);
-
-    auto window = std::make_unique<MainWindow>();
-    auto* packages = window->findChild<QTableWidget*>("tableWidget_Var");
-    QTest::mouseClick(window->findChild<QPushButton*>("pushButton_ListVar"), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(packages->rowCount() == 2 && packages->item(1, 5) != nullptr, 10000);
-    packages->selectRow(0);
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(started), 10000);
-    QFile::remove(started);
-
-    // Waiting for 7-Zip would take half a minute each time, until its time limit.
-    QElapsedTimer clock;
-    clock.start();
-    packages->selectRow(1);
-    QVERIFY(clock.elapsed() < 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(started), 10000);
-    clock.start();
-    window.reset();
-    QVERIFY(clock.elapsed() < 5000);
+    QCOMPARE(shown(&second), before.replaceInStrings(" red", " " + picturesAfter));
 }
 
 QTEST_MAIN(TestInspection)

@@ -19,7 +19,6 @@ private slots:
     void move();
     void moveAcrossFileSystems_data();
     void moveAcrossFileSystems();
-    void missingEntriesFail();
     void trash_data();
     void trash();
 
@@ -141,21 +140,6 @@ void TestShellFileOps::moveAcrossFileSystems()
     // No half-made copy is left behind.
     QCOMPARE(TestFiles::tree(disk.path()),
              moves || occupied ? QStringList{"big.var"} : QStringList());
-}
-
-void TestShellFileOps::missingEntriesFail()
-{
-    const QString gone = home() + "/gone.var";
-    QVERIFY(!deleteFileToTrash(gone));
-    QVERIFY(!moveFileTo(gone, home()));
-
-    const QString file = home() + "/here.var";
-    QVERIFY(TestFiles::write(file, "here"));
-    QVERIFY(!moveFileTo(file, home() + "/no/such/folder"));
-    QVERIFY(!moveFileTo(file, file));
-    // Moving a file into its own folder is a collision with itself.
-    QVERIFY(!moveFileTo(file, home()));
-    QCOMPARE(TestFiles::read(file), QByteArray("here"));
 }
 
 void TestShellFileOps::trash_data()
