@@ -73,7 +73,9 @@ void LibraryIndex::start(const QStringList& paths, bool whole)
     jobIsWhole = whole;
     const quint64 serial = ++jobSerial;
     const std::shared_ptr<std::atomic<bool>> stopFlag = jobStop;
-    LibraryScan scan(current, database, paths, whole ? nullptr : snapshot);
+    // Once a refresh of this folder has completed, its catalog is what the database
+    // holds of the folder.
+    LibraryScan scan(current, database, paths, readyFlag ? snapshot : nullptr, whole);
     QThread* thread = QThread::create([this, serial, stopFlag, scan]() mutable {
         const auto result = scan.run(*stopFlag, [this, stopFlag](int done, int total) {
             if (!*stopFlag) {

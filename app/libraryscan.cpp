@@ -72,8 +72,8 @@ bool sameFile(const IndexedPackage& a, const IndexedPackage& b)
 } // namespace
 
 LibraryScan::LibraryScan(const QString& folder, const QString& databasePath, const QStringList& paths,
-                         std::shared_ptr<const LibraryCatalog> base)
-    : folder(folder), databasePath(databasePath), paths(paths), base(std::move(base))
+                         std::shared_ptr<const LibraryCatalog> base, bool whole)
+    : folder(folder), databasePath(databasePath), paths(paths), base(std::move(base)), whole(whole)
 {
 }
 
@@ -92,7 +92,7 @@ std::shared_ptr<const LibraryCatalog> LibraryScan::run(const std::atomic<bool>& 
     QVector<IndexedPackage> toRead;
     QStringList gone;
     const QSet<QString> forced(paths.begin(), paths.end());
-    if (base && !paths.isEmpty()) {
+    if (!whole && base && !paths.isEmpty()) {
         for (const IndexedPackage& package : base->packages()) {
             if (!forced.contains(package.path)) {
                 packages.append(package);
@@ -112,7 +112,16 @@ std::shared_ptr<const LibraryCatalog> LibraryScan::run(const std::atomic<bool>& 
     } else {
         const QVector<IndexedPackage> found = findPackages(folder, stop);
         QHash<QString, IndexedPackage> known;
-        database.load(folder, known);
+        if (base) {
+            // The catalog this process holds is what the database would give, without
+            // reading it again.
+            known.reserve(base->packages().size());
+            for (const IndexedPackage& package : base->packages()) {
+                known.insert(package.path, package);
+            }
+        } else {
+            database.load(folder, known);
+        }
         for (const IndexedPackage& file : found) {
             const auto it = known.constFind(file.path);
             if (it != known.constEnd() && sameFile(*it, file) && !forced.contains(file.path)) {
@@ -126,6 +135,9 @@ std::shared_ptr<const LibraryCatalog> LibraryScan::run(const std::atomic<bool>& 
     }
     if (stop) {
         return nullptr;
+    }
+    if (base && toRead.isEmpty() && gone.isEmpty()) {
+        return base;
     }
     readAll(toRead, stop, progress);
     // A database that cannot be written costs the next run time, not this one's result.

@@ -18,11 +18,12 @@ class LibraryScan
 public:
     using Progress = std::function<void(int done, int total)>;
 
-    /// A refresh of the whole `folder` (`base` unused), or, when `paths` is not empty
-    /// and `base` is given, an update of those paths on top of `base`. Paths in
-    /// `paths` are read anew even when the database knows them.
+    /// A refresh of the whole `folder` when `whole`, else an update of `paths` on top
+    /// of `base`. A refresh takes what it knows of unchanged files from `base` when
+    /// given (the last catalog of the same folder), else from the database. Paths in
+    /// `paths` are read anew even when they are known.
     LibraryScan(const QString& folder, const QString& databasePath, const QStringList& paths,
-                std::shared_ptr<const LibraryCatalog> base);
+                std::shared_ptr<const LibraryCatalog> base, bool whole);
 
     /// Runs the scan; returns the new catalog, or null when `stop` was set meanwhile.
     /// `progress` is called at most 20 times a second, on the calling thread.
@@ -40,6 +41,7 @@ private:
     QString databasePath;
     QStringList paths;
     std::shared_ptr<const LibraryCatalog> base;
+    bool whole;
 };
 
 #endif // LIBRARYSCAN_H
