@@ -1,94 +1,75 @@
 #include "librarycatalog.h"
 #include "reportcommand.h"
 
-#include <QJsonDocument>
-
 #include <QtTest>
-
-class TestLibraryQueries : public QObject
-{
-    Q_OBJECT
-private slots:
-    void queries_data();
-    void queries();
-};
-
-namespace {
 
 // "dir/A.B.1.var C.D.2 X.Y.1/E.F.3" is the package /lib/dir/A.B.1.var referring to C.D.2
 // directly and to E.F.3 through X.Y.1; a leading "!" marks an unreadable file.
-LibraryCatalog catalog(const QStringList& specs)
+static LibraryCatalog catalog(const QStringList& specs)
 {
     QVector<IndexedPackage> packages;
     for (const QString& spec : specs) {
-        QStringList words = spec.split(QLatin1Char(' '));
-        QString file = words.takeFirst();
-        const bool unreadable = file.startsWith(QLatin1Char('!'));
-        IndexedPackage package = IndexedPackage::fromFile(QStringLiteral("/lib/") + file.remove(QLatin1Char('!')), 1, 1);
-        if (unreadable || package.version < 0) {
-            package.problem = QStringLiteral("bad");
-        }
+        QStringList words = spec.split(' ');
+        IndexedPackage package = IndexedPackage::fromFile("/lib/" + words.takeFirst().remove('!'), 1, 1);
+        package.problem = spec.startsWith('!') || package.version < 0 ? "bad" : "";
         for (const QString& word : words) {
-            const int slash = word.lastIndexOf(QLatin1Char('/'));
-            package.references.append({word.mid(slash + 1), word.left(qMax(0, slash))});
+            package.references.append({word.mid(word.lastIndexOf('/') + 1), word.left(qMax(0, word.lastIndexOf('/')))});
         }
         packages.append(package);
     }
     return LibraryCatalog(packages);
 }
 
-} // namespace
-
-void TestLibraryQueries::queries_data()
+class TestLibraryQueries : public QObject
 {
-    QTest::addColumn<QStringList>("packages");
-    QTest::addColumn<QString>("query");
-    QTest::addColumn<QString>("expected"); // the report as JSON, '' for ""
-    const QStringList versions = {"C.P.9.var", "C.P.10.var", "a/C.P.2.var"};
-    QTest::newRow("exact version present") << (versions + QStringList{"A.B.1.var C.P.10 C.P.2"}) << "missing" << "[]";
-    QTest::newRow("other versions, numeric order")
-        << (versions + QStringList{"A.B.1.var C.P.3", "Z.Z.1.var c.p.3"}) << "missing"
-        << "[{'dependency':'C.P.3','state':'other-version','present':['C.P.2','C.P.9','C.P.10'],"
-           "'neededBy':['A.B.1','Z.Z.1'],'routes':['A.B.1','Z.Z.1']}]";
-    QTest::newRow("latest in any capitalisation")
-        << (versions + QStringList{"A.B.1.var C.P.latest C.P.LATEST c.p.Latest"}) << "missing" << "[]";
-    QTest::newRow("latest with no version, nested")
-        << QStringList{"A.B.1.var X.Y.1 X.Y.1/Q.R.latest", "X.Y.1.var"} << "missing"
-        << "[{'dependency':'Q.R.latest','state':'missing','present':[],'neededBy':['A.B.1'],'routes':['A.B.1 via X.Y.1']}]";
-    QTest::newRow("unreadable and unparsable files satisfy nothing")
-        << QStringList{"!C.P.1.var", "Odd.var", "A.B.1.var C.P.1 Odd"} << "missing"
-        << "[{'dependency':'C.P.1','state':'missing','present':[],'neededBy':['A.B.1'],'routes':['A.B.1']},"
-           "{'dependency':'Odd','state':'missing','present':[],'neededBy':['A.B.1'],'routes':['A.B.1']}]";
-    QTest::newRow("cycle") << QStringList{"A.B.1.var C.D.1", "C.D.1.var A.B.1 A.B.1/C.D.1"} << "missing" << "[]";
-    QTest::newRow("used by: exact, nested, latest of the newest")
-        << (versions + QStringList{"A.B.1.var C.P.10", "D.E.1.var X.Y.1/C.P.latest", "F.G.1.var C.P.9"})
-        << "used-by=C.P.10"
-        << "[{'package':'A.B.1','path':'/lib/A.B.1.var'},{'package':'D.E.1','path':'/lib/D.E.1.var'}]";
-    QTest::newRow("used by: latest not for an older version")
-        << (versions + QStringList{"D.E.1.var C.P.latest", "F.G.1.var C.P.9"}) << "used-by=C.P.9.var"
-        << "[{'package':'F.G.1','path':'/lib/F.G.1.var'}]";
-    QTest::newRow("used by: cycle") << QStringList{"A.B.1.var C.D.1", "C.D.1.var A.B.1"} << "used-by=A.B.1"
-                                    << "[{'package':'C.D.1','path':'/lib/C.D.1.var'}]";
-    QTest::newRow("old versions with exact referrers")
-        << (versions + QStringList{"A.B.1.var C.P.9 C.P.latest", "D.E.1.var X.Y.1/C.P.9"}) << "old"
-        << "[{'package':'C.P.2','path':'/lib/a/C.P.2.var','newest':'C.P.10','referencedBy':[]},"
-           "{'package':'C.P.9','path':'/lib/C.P.9.var','newest':'C.P.10','referencedBy':['A.B.1','D.E.1']}]";
-    QTest::newRow("broken sorted by path")
-        << QStringList{"z/A.B.1.var", "!b/C.D.1.var", "Bad.var"} << "broken"
-        << "[{'path':'/lib/Bad.var','problem':'bad'},{'path':'/lib/b/C.D.1.var','problem':'bad'}]";
-    QTest::newRow("duplicates ignoring case")
-        << QStringList{"x/A.B.1.var", "y/a.b.1.var", "C.D.1.var", "z/C.D.2.var"} << "duplicates"
-        << "[{'file':'A.B.1.var','paths':['/lib/x/A.B.1.var','/lib/y/a.b.1.var']}]";
-}
-
-void TestLibraryQueries::queries()
-{
-    QFETCH(QStringList, packages);
-    QFETCH(QString, query);
-    QFETCH(QString, expected);
-    const QJsonArray report = ReportCommand::report(catalog(packages), query, true);
-    QCOMPARE(QJsonDocument(report), QJsonDocument::fromJson(expected.replace('\'', '"').toUtf8()));
-}
+    Q_OBJECT
+private slots:
+    void queries_data()
+    {
+        QTest::addColumn<QStringList>("packages");
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QString>("expected"); // the report as JSON, '' for ""
+        const QStringList versions = {"C.P.9.var", "C.P.10.var", "a/C.P.2.var"};
+        QTest::newRow("exact version present") << (versions + QStringList{"A.B.1.var C.P.10 C.P.2"}) << "missing" << "[]";
+        QTest::newRow("other versions, numeric order")
+            << (versions + QStringList{"A.B.1.var C.P.3", "Z.Z.1.var c.p.3"}) << "missing"
+            << "[{'dependency':'C.P.3','state':'other-version','present':['C.P.2','C.P.9','C.P.10'],"
+               "'neededBy':['A.B.1','Z.Z.1'],'routes':['A.B.1','Z.Z.1']}]";
+        QTest::newRow("latest in any capitalisation")
+            << (versions + QStringList{"A.B.1.var C.P.latest C.P.LATEST c.p.Latest"}) << "missing" << "[]";
+        QTest::newRow("latest with no version, nested")
+            << QStringList{"A.B.1.var X.Y.1 X.Y.1/Q.R.latest", "X.Y.1.var"} << "missing"
+            << "[{'dependency':'Q.R.latest','state':'missing','present':[],'neededBy':['A.B.1'],'routes':['A.B.1 via X.Y.1']}]";
+        QTest::newRow("unreadable and unparsable files satisfy nothing")
+            << QStringList{"!C.P.1.var", "Odd.var", "A.B.1.var C.P.1 Odd"} << "missing"
+            << "[{'dependency':'C.P.1','state':'missing','present':[],'neededBy':['A.B.1'],'routes':['A.B.1']},"
+               "{'dependency':'Odd','state':'missing','present':[],'neededBy':['A.B.1'],'routes':['A.B.1']}]";
+        QTest::newRow("cycle") << QStringList{"A.B.1.var C.D.1", "C.D.1.var A.B.1 A.B.1/C.D.1"} << "missing" << "[]";
+        QTest::newRow("used by: exact, nested, latest of the newest")
+            << (versions + QStringList{"A.B.1.var C.P.10", "D.E.1.var X.Y.1/C.P.latest", "F.G.1.var C.P.9"}) << "used-by=C.P.10"
+            << "[{'package':'A.B.1','path':'/lib/A.B.1.var'},{'package':'D.E.1','path':'/lib/D.E.1.var'}]";
+        QTest::newRow("used by: latest not for an older version")
+            << (versions + QStringList{"D.E.1.var C.P.latest", "F.G.1.var C.P.9"}) << "used-by=C.P.9.var"
+            << "[{'package':'F.G.1','path':'/lib/F.G.1.var'}]";
+        QTest::newRow("old versions with exact referrers")
+            << (versions + QStringList{"A.B.1.var C.P.9 C.P.latest", "D.E.1.var X.Y.1/C.P.9"}) << "old"
+            << "[{'package':'C.P.2','path':'/lib/a/C.P.2.var','newest':'C.P.10','referencedBy':[]},"
+               "{'package':'C.P.9','path':'/lib/C.P.9.var','newest':'C.P.10','referencedBy':['A.B.1','D.E.1']}]";
+        QTest::newRow("broken sorted by path") << QStringList{"z/A.B.1.var", "!b/C.D.1.var", "Bad.var"} << "broken"
+            << "[{'path':'/lib/Bad.var','problem':'bad'},{'path':'/lib/b/C.D.1.var','problem':'bad'}]";
+        QTest::newRow("duplicates ignoring case")
+            << QStringList{"x/A.B.1.var", "y/a.b.1.var", "C.D.1.var", "z/C.D.2.var"} << "duplicates"
+            << "[{'file':'A.B.1.var','paths':['/lib/x/A.B.1.var','/lib/y/a.b.1.var']}]";
+    }
+    void queries()
+    {
+        QFETCH(QStringList, packages);
+        QFETCH(QString, query);
+        QFETCH(QString, expected);
+        const QJsonArray report = ReportCommand::report(catalog(packages), query, true);
+        QCOMPARE(QJsonDocument(report), QJsonDocument::fromJson(expected.replace('\'', '"').toUtf8()));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestLibraryQueries)
 #include "tst_libraryqueries.moc"
