@@ -6,140 +6,81 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <memory>
-
 class TestShellFileOps : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
-    void init();
-    void cleanup();
     void move_data();
     void move();
-    void moveAcrossFileSystems_data();
-    void moveAcrossFileSystems();
     void trash_data();
     void trash();
-
-private:
-    QString home() const { return root->path() + "/home"; }
-    QString cwd() const { return root->path() + "/cwd"; }
-
-    std::unique_ptr<QTemporaryDir> root;
 };
-
-void TestShellFileOps::init()
-{
-    // HOME, the data home and the working directory of each test are its own.
-    root = std::make_unique<QTemporaryDir>();
-    QVERIFY(QDir().mkpath(home()) && QDir().mkpath(cwd()));
-    qputenv("HOME", QFile::encodeName(home()));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home() + "/.local/share"));
-    QVERIFY(QDir::setCurrent(cwd()));
-}
-
-void TestShellFileOps::cleanup()
-{
-    QDir::setCurrent(QCoreApplication::applicationDirPath());
-    root.reset();
-}
 
 void TestShellFileOps::move_data()
 {
+    QTest::addColumn<bool>("across"); // from a memory file system to the disk
     QTest::addColumn<bool>("directory");
     QTest::addColumn<QString>("occupant");
-    QTest::newRow("file") << false << "";
-    QTest::newRow("directory") << true << "";
-    QTest::newRow("name taken by a file") << false << "file";
-    QTest::newRow("name taken by a directory") << false << "directory";
-    QTest::newRow("name taken by a dangling link") << false << "link";
+    QTest::addColumn<int>("cancelAt"); // the progress report that cancels; 0 none
+    QTest::newRow("file") << false << false << "" << 0;
+    QTest::newRow("directory") << false << true << "" << 0;
+    QTest::newRow("name taken by a file") << false << false << "file" << 0;
+    QTest::newRow("name taken by a directory") << false << false << "directory" << 0;
+    QTest::newRow("name taken by a dangling link") << false << false << "link" << 0;
+    QTest::newRow("across") << true << false << "" << 0;
+    QTest::newRow("across, name taken") << true << false << "file" << 0;
+    QTest::newRow("across, cancelled") << true << false << "" << 2;
 }
 
 void TestShellFileOps::move()
 {
+    QFETCH(bool, across);
     QFETCH(bool, directory);
     QFETCH(QString, occupant);
-    const QString source = home() + "/src/A.Name With Blanks.1.var";
-    const QString target = home() + "/dest/A.Name With Blanks.1.var";
-    const QString inside = directory ? "/meta.json" : "";
-    QVERIFY(TestFiles::write(source + inside, "mine"));
-    QVERIFY(QDir().mkpath(home() + "/dest"));
-    if (occupant == "file") {
-        QVERIFY(TestFiles::write(target, "theirs"));
-    } else if (occupant == "directory") {
-        QVERIFY(QDir().mkpath(target));
-    } else if (occupant == "link") {
-        QVERIFY(QFile::link(home() + "/nowhere", target));
-    }
-
-    const bool moves = occupant.isEmpty();
-    const QByteArray theirs = occupant == "file" ? "theirs" : "<unreadable>";
-    QCOMPARE(moveFileTo(source, home() + "/dest"), moves);
-    QCOMPARE(TestFiles::read(source + inside), QByteArray(moves ? "<unreadable>" : "mine"));
-    QCOMPARE(TestFiles::read(target + inside), moves ? QByteArray("mine") : theirs);
-    QCOMPARE(QFileInfo(target).isDir(), directory || occupant == "directory");
-    QCOMPARE(QFileInfo(target).isSymLink(), occupant == "link");
-}
-
-void TestShellFileOps::moveAcrossFileSystems_data()
-{
-    QTest::addColumn<bool>("occupied");
-    QTest::addColumn<int>("cancelAt"); // the progress report that cancels; 0 none
-    QTest::newRow("free") << false << 0;
-    QTest::newRow("name taken") << true << 0;
-    QTest::newRow("cancelled") << false << 2;
-}
-
-void TestShellFileOps::moveAcrossFileSystems()
-{
-    QFETCH(bool, occupied);
     QFETCH(int, cancelAt);
-    if (!QFileInfo("/dev/shm").isDir()) {
-        QSKIP("no tmpfs folder /dev/shm on this machine");
-    }
     QTemporaryDir memory("/dev/shm/quillmark-move-XXXXXX");
     QTemporaryDir disk(QCoreApplication::applicationDirPath() + "/move-XXXXXX");
-    QVERIFY(memory.isValid() && disk.isValid());
-    if (QStorageInfo(memory.path()).device() == QStorageInfo(disk.path()).device()) {
-        QSKIP("/dev/shm and the build folder are on one file system");
+    if (across && (!memory.isValid() ||
+                   QStorageInfo(memory.path()).device() == QStorageInfo(disk.path()).device())) {
+        QSKIP("no tmpfs folder /dev/shm beside the build folder");
     }
-    const QString source = memory.path() + "/big.var";
-    const QString target = disk.path() + "/big.var";
+    const QString name = "/A.Name With Blanks.1.var";
+    const QString source = (across ? memory.path() : disk.path() + "/src") + name;
+    const QString dest = disk.path() + "/dest";
+    const QString target = dest + name;
+    const QString inside = directory ? "/meta.json" : "";
     // Bytes that differ from chunk to chunk, so that a misplaced block is noticed.
-    QByteArray content(3 * 1024 * 1024 + 17, Qt::Uninitialized);
-    for (int i = 0; i < content.size(); ++i) {
-        content[i] = char((i * 7 + i / 4096) & 0xff);
+    QByteArray mine(across ? 3 * 1024 * 1024 + 17 : 4, Qt::Uninitialized);
+    for (int i = 0; i < mine.size(); ++i) {
+        mine[i] = char((i * 7 + i / 4096) & 0xff);
     }
-    QVERIFY(TestFiles::write(source, content));
+    QVERIFY(TestFiles::write(source + inside, mine) && QDir().mkpath(dest));
     const QDateTime stamp = QDateTime::currentDateTime().addDays(-40);
-    {
-        QFile file(source);
-        QVERIFY(file.open(QIODevice::ReadWrite));
-        QVERIFY(file.setFileTime(stamp, QFileDevice::FileModificationTime));
-    }
-    if (occupied) {
-        QVERIFY(TestFiles::write(target, "theirs"));
-    }
+    QFile file(source + inside);
+    QVERIFY(file.open(QIODevice::ReadWrite) &&
+            file.setFileTime(stamp, QFileDevice::FileModificationTime));
+    file.close();
+    QVERIFY(occupant != "file" || TestFiles::write(target, "theirs"));
+    QVERIFY(occupant != "directory" || QDir().mkpath(target));
+    QVERIFY(occupant != "link" || QFile::link(disk.path() + "/nowhere", target));
 
     QList<qint64> copied;
     const auto progress = [&](qint64 done, qint64 total) {
-        copied << (total == content.size() ? done : -1);
+        copied << (total == mine.size() ? done : -1);
         return copied.size() != cancelAt;
     };
-    const bool moves = !occupied && cancelAt == 0;
-    QCOMPARE(moveFileTo(source, disk.path(), progress), moves);
-    QCOMPARE(TestFiles::read(target), occupied ? QByteArray("theirs")
-                                      : moves  ? content
-                                               : QByteArray("<unreadable>"));
-    QCOMPARE(TestFiles::read(source), moves ? QByteArray("<unreadable>") : content);
-    if (moves) {
-        QCOMPARE(QFileInfo(target).lastModified().toSecsSinceEpoch(), stamp.toSecsSinceEpoch());
-        QCOMPARE(copied, (QList<qint64>{1 << 20, 2 << 20, 3 << 20, content.size()}));
-    }
+    const bool moves = occupant.isEmpty() && cancelAt == 0;
+    QCOMPARE(moveFileTo(source, dest, progress), moves);
+    QCOMPARE(TestFiles::read(source + inside), moves ? QByteArray("<unreadable>") : mine);
+    QCOMPARE(TestFiles::read(target + inside),
+             moves ? mine : QByteArray(occupant == "file" ? "theirs" : "<unreadable>"));
+    QCOMPARE(QFileInfo(target).isDir(), directory || occupant == "directory");
+    QCOMPARE(QFileInfo(target).isSymLink(), occupant == "link");
+    QVERIFY(!moves || QFileInfo(target + inside).lastModified().toSecsSinceEpoch() ==
+                          stamp.toSecsSinceEpoch());
+    QVERIFY(!across || !moves || copied == QList<qint64>({1 << 20, 2 << 20, 3 << 20, mine.size()}));
     // No half-made copy is left behind.
-    QCOMPARE(TestFiles::tree(disk.path()),
-             moves || occupied ? QStringList{"big.var"} : QStringList());
+    QVERIFY(moves || !occupant.isEmpty() || TestFiles::tree(dest).isEmpty());
 }
 
 void TestShellFileOps::trash_data()
@@ -152,14 +93,20 @@ void TestShellFileOps::trash_data()
 void TestShellFileOps::trash()
 {
     QFETCH(bool, possible);
-    if (!possible) {
-        // A plain file where the data folders would go.
-        QVERIFY(TestFiles::write(home() + "/.qttest", "in the way"));
-        QVERIFY(TestFiles::write(home() + "/.local", "in the way"));
-    }
+    // HOME, the data home and the working directory are the test's own.
+    QStandardPaths::setTestModeEnabled(true);
+    QTemporaryDir root;
+    const QString home = root.path() + "/home";
+    const QString cwd = root.path() + "/cwd";
+    QVERIFY(QDir().mkpath(home) && QDir().mkpath(cwd) && QDir::setCurrent(cwd));
+    qputenv("HOME", QFile::encodeName(home));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home + "/.local/share"));
+    // A plain file where the data folders would go.
+    QVERIFY(possible || (TestFiles::write(home + "/.qttest", "in the way") &&
+                         TestFiles::write(home + "/.local", "in the way")));
     const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     QVERIFY(!QFileInfo::exists(dataHome));
-    const QString file = home() + "/pkgs/Creator.Pack.1.var";
+    const QString file = home + "/pkgs/Creator.Pack.1.var";
     QVERIFY(TestFiles::write(file, "package"));
 
     QCOMPARE(deleteFileToTrash(file), possible);
@@ -168,7 +115,8 @@ void TestShellFileOps::trash()
              possible ? QByteArray("package") : QByteArray("<unreadable>"));
     QCOMPARE(QFileInfo::exists(dataHome + "/Trash/info/Creator.Pack.1.var.trashinfo"), possible);
     // Never "trashed" below the working directory, and nothing left there.
-    QCOMPARE(TestFiles::tree(cwd()), QStringList());
+    QCOMPARE(TestFiles::tree(cwd), QStringList());
+    QDir::setCurrent(QCoreApplication::applicationDirPath());
 }
 
 QTEST_GUILESS_MAIN(TestShellFileOps)
