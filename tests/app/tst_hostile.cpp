@@ -18,7 +18,6 @@ const qint64 stallLimitMs = HZip::runLimitMs / 3;
 const int inspectionLimitMs = 60000;
 
 const QString good = QStringLiteral("Good.Package.1.var");
-const QString hostile = QStringLiteral("Hostile.Package.1.var");
 using Member = RawZip::Member;
 
 // Every entry below `root` with its kind and, for files, size and time; links are not
@@ -28,11 +27,9 @@ QStringList snapshot(const QString& root)
     QStringList entries = TestFiles::tree(root);
     for (QString& entry : entries) {
         const QFileInfo info(root + '/' + entry);
-        entry +=
-            info.isSymLink() ? " -> " + info.symLinkTarget()
-            : info.isDir()
-                ? QString("/")
-                : QString(" %1 %2").arg(info.size()).arg(info.lastModified().toMSecsSinceEpoch());
+        const QString file =
+            QString(" %1 %2").arg(info.size()).arg(info.lastModified().toMSecsSinceEpoch());
+        entry += info.isSymLink() ? " -> " + info.symLinkTarget() : info.isDir() ? "/" : file;
     }
     return entries;
 }
@@ -60,8 +57,8 @@ void TestHostile::hostilePackage_data()
     }
     // What a link in a package could point at: none of it may be read or changed.
     QVERIFY(TestFiles::write(root.path() + "/outside/secret.jpg", picture));
-    QVERIFY(TestFiles::write(root.path() + "/outside/meta.json",
-                             TestArchive::metaJson({{"Leak.Secret.1", "FC"}})));
+    QVERIFY(
+        TestFiles::write(root.path() + "/outside/meta.json", TestArchive::metaJson({{"L.1", ""}})));
     QVERIFY(TestArchive::create(root.path() + "/" + good,
                                 {{"meta.json", TestArchive::metaJson({{"Some.Thing.1", "CC BY"}})},
                                  {"Saves/scene/good.jpg", picture}}));
@@ -69,30 +66,28 @@ void TestHostile::hostilePackage_data()
     const auto row = [this](const char* tag, int dependencies, int items) {
         QTest::newRow(tag) << dependencies << items;
         QDir().mkpath(root.path() + "/packages/" + tag);
-        return root.path() + "/packages/" + tag + "/" + hostile;
+        return root.path() + "/packages/" + tag + "/Hostile.Package.1.var";
     };
-    const QByteArray away = (root.path() + "/outside").toUtf8();
-    // A zip of the members named, parted by '|': "name>target" is a link, "name/" a folder,
-    // a name ending in ".jpg" a picture; '@' stands for the folder outside.
-    const auto zip = [&](const char* tag, int items, const QByteArray& names,
-                         const QList<Member>& more = {}) {
+    // A zip of the members named, parted by '|': "name>target" is a link, "name=Dep.Name" a
+    // description naming that dependency, "name/" a folder, a name ending in ".jpg" a picture;
+    // '@' stands for the folder outside.
+    const auto zip = [&](const char* tag, int items, const QByteArray& names) {
         QList<Member> members;
-        for (const QByteArray& name : QByteArray(names).replace('@', away).split('|')) {
-            const QList<QByteArray> link = name.split('>');
-            members << (link.size() == 2 ? Member{link[0], link[1], Member::Link}
+        for (const QByteArray& name :
+             QByteArray(names).replace('@', (root.path() + "/outside").toUtf8()).split('|')) {
+            const QList<QByteArray> link = name.split('>'), meta = name.split('=');
+            members << (link.size() == 2   ? Member{link[0], link[1], Member::Link}
+                        : meta.size() == 2 ? Member{meta[0], TestArchive::metaJson({{meta[1], ""}})}
                         : name.endsWith('/')
                             ? Member{name, "", Member::Directory}
                             : Member{name, name.endsWith(".jpg") ? picture : QByteArray("x")});
         }
-        return RawZip::write(row(tag, 0, items), members + more);
+        return RawZip::write(row(tag, 0, items), members);
     };
 
     QVERIFY(TestFiles::write(row("zero bytes", 0, 0), QByteArray()));
-    QByteArray noise(64 * 1024, '\0');
-    QRandomGenerator(8).fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
-    QVERIFY(TestFiles::write(row("random bytes", 0, 0), noise));
     QVERIFY(zip("truncated zip", -1, "meta.json|Saves/scene/a.jpg|Saves/scene/b.jpg"));
-    const QString truncated = root.path() + "/packages/truncated zip/" + hostile;
+    const QString truncated = root.path() + "/packages/truncated zip/Hostile.Package.1.var";
     QVERIFY(TestFiles::write(truncated, TestFiles::read(truncated).left(500)));
     QVERIFY(zip("meta.json is a folder", 2, "meta.json/|meta.json/inner.jpg|meta.json/meta.json"));
     QVERIFY(TestArchive::create(row("meta.json with invalid UTF-8", 0, 0),
@@ -105,31 +100,27 @@ void TestHostile::hostilePackage_data()
     QVERIFY(TestArchive::create(row("10,000 dependencies", 10000, 0),
                                 {{"meta.json", TestArchive::metaJson(many)}}));
 
-    const QByteArray deep = QByteArray(200, 's').append('/').repeated(5) + "c.jpg";
     QVERIFY(zip("names of 1,000 characters", 3,
-                "Custom/" + QByteArray(1000, 'a') + ".jpg|Custom/" + deep + "|Saves/scene/" +
+                "Custom/" + QByteArray(1000, 'a') + ".jpg|Custom/" +
+                    QByteArray(200, 's').append('/').repeated(5) + "c.jpg|Saves/scene/" +
                     QByteArray(1000, 'b') + ".json"));
-    QVERIFY(
-        zip("names with .. segments", -1,
-            "../escape1.jpg|../../escape2.jpg|Custom/../../../../escape3.jpg|Saves/scene/ok.jpg",
-            {{"../meta.json", TestArchive::metaJson({{"Up.Up.1", ""}})}}));
+    QVERIFY(zip("names with .. segments", -1,
+                "../escape1.jpg|../../escape2.jpg|Custom/../../../../escape3.jpg|"
+                "Saves/scene/ok.jpg|../meta.json=Up.Up.1"));
     QVERIFY(zip("names with line breaks or only dots", -1,
-                "Saves/scene/new\nline.jpg|Custom/carriage\rreturn.jpg|.|..|...|....jpg|"
-                "Custom/\n2024-03-05 14:07:08 .....  1  1  fake.jpg|Custom/.../x.jpg",
-                {{"meta.json\n", TestArchive::metaJson({{"A.B.1", ""}})}}));
-    QByteArray names = "Custom/Images/p0.jpg";
+                ".|..|...|....jpg|Custom/.../x.jpg|Saves/scene/new\nline.jpg|meta.json\n=A.B.1|"
+                "Custom/carriage\rreturn.jpg|Custom/\n2024-03-05 14:07:08 .....  1  1  fake.jpg"));
+    QByteArray names = "Custom/0.jpg";
     for (int i = 1; i < 20000; ++i) {
-        names += (i % 20 ? "|Custom/Scripts/s" : "|Custom/Images/p") + QByteArray::number(i) +
-                 (i % 20 ? ".cs" : ".jpg");
+        names += "|Custom/" + QByteArray::number(i) + (i % 20 ? ".cs" : ".jpg");
     }
     QVERIFY(zip("20,000 members", 20000, names));
 
     const QMap<QString, QByteArray> locked{{"meta.json", TestArchive::metaJson({{"A.B.1", "FC"}})},
                                            {"Saves/scene/s.jpg", picture}};
-    QVERIFY(TestArchive::create(row("encrypted zip", 0, 1), locked, {"-tzip", "-pSECRET"}));
-    QVERIFY(TestArchive::create(row("7z with encrypted names", 0, 0), locked,
-                                {"-t7z", "-pSECRET", "-mhe=on"}));
-    QVERIFY(TestArchive::create(row("7z archive", 1, 1), locked, {"-t7z"}));
+    QVERIFY(TestArchive::create(row("encrypted zip", 0, 1), locked, {"-tzip", "-pX"}));
+    // Names encrypted as well.
+    QVERIFY(TestArchive::create(row("encrypted 7z", 0, 0), locked, {"-t7z", "-pX", "-mhe=on"}));
     QVERIFY(zip("links out of the archive", -1,
                 "meta.json>@/meta.json|Saves/scene/abs.jpg>@/secret.jpg|"
                 "Saves/scene/rel.jpg>../../../../../outside/secret.jpg|Custom/away>@|"
@@ -149,6 +140,7 @@ void TestHostile::hostilePackage()
     // The good package first, so that the hostile one's results are told from its.
     qint64 longest = 0;
     QElapsedTimer clock;
+    clock.start();
     // Called as the test waits, each time the GUI thread has run its events: the longest
     // time between two calls is how long it stood still.
     const auto showsGood = [&] {
@@ -169,15 +161,13 @@ void TestHostile::hostilePackage()
     const QStringList rootBefore = snapshot(root.path());
     const QStringList appBefore = snapshot(app.path()).filter(notOwn);
 
-    clock.start();
-    longest = 0;
     w.packages->selectRow(1);
     // With many, the last of them, "Good.Package.latest", is satisfied by the listed package.
-    const auto last = [&] { return w.deps->item(dependencies - 1, 1); };
-    QTRY_VERIFY_WITH_TIMEOUT(!showsGood() && (items < 0 || w.contents->count() == items) &&
-                                 (dependencies < 0 || w.deps->rowCount() == dependencies) &&
-                                 (dependencies < 2 || (last() && last()->text() == "\u221A")),
-                             inspectionLimitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !showsGood() && (items < 0 || w.contents->count() == items) &&
+            (dependencies < 0 || w.deps->rowCount() == dependencies) &&
+            (dependencies < 2 || w.deps->findItems("\u221A", Qt::MatchExactly).size() == 1),
+        inspectionLimitMs);
 
     // Back to the good package: the hostile inspection stops at once and leaves
     // nothing behind that would spoil the next one.
