@@ -5,13 +5,13 @@
 
 // "dir/A.B.1.var C.D.2 X.Y.1/E.F.3" is the package /lib/dir/A.B.1.var referring to C.D.2
 // directly and to E.F.3 through X.Y.1; a leading "!" marks an unreadable file.
-static LibraryCatalog catalog(const QStringList& specs)
+static LibraryCatalog catalog(const QStringList& lines)
 {
     QVector<IndexedPackage> packages;
-    for (const QString& spec : specs) {
-        QStringList words = spec.split(' ');
+    for (const QString& line : lines) {
+        QStringList words = line.split(' ');
         IndexedPackage package = IndexedPackage::fromFile("/lib/" + words.takeFirst().remove('!'), 1, 1);
-        package.problem = spec.startsWith('!') || package.version < 0 ? "bad" : "";
+        package.problem = line.startsWith('!') || package.version < 0 ? "bad" : "";
         for (const QString& word : words) {
             package.references.append({word.mid(word.lastIndexOf('/') + 1), word.left(qMax(0, word.lastIndexOf('/')))});
         }
