@@ -53,8 +53,13 @@ void LibraryAnalysis::analyse()
         return;
     }
     outdated = false;
-    runningFolder = index->folder();
     const std::shared_ptr<const LibraryCatalog> catalog = index->catalog();
+    // A refresh that found nothing changed hands back the same catalog: its findings stand.
+    if (latest && latest->catalog == catalog && latestFolder == index->folder()) {
+        emit updated();
+        return;
+    }
+    runningFolder = index->folder();
     watcher.setFuture(QtConcurrent::run([catalog] {
         return std::make_shared<const LibraryFindings>(LibraryFindings::of(catalog));
     }));
