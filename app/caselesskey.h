@@ -18,6 +18,10 @@ inline int compareCaseless(const QString& a, const QString& b)
     const int common = qMin(a.size(), b.size());
     const QChar* x = a.constData();
     const QChar* y = b.constData();
+    // Copies of one string, as the library index shares its names, need no reading.
+    if (x == y) {
+        return a.size() - b.size();
+    }
     for (int i = 0; i < common; ++i) {
         if (x[i] != y[i]) {
             const ushort u = foldedCase(x[i]);
@@ -38,13 +42,19 @@ struct CaselessKey
     bool operator==(const CaselessKey& other) const { return compareCaseless(text, other.text) == 0; }
 };
 
-inline uint qHash(const CaselessKey& key, uint seed = 0)
+/// A hash of `text` that ignores case.
+inline uint caselessHash(const QString& text, uint seed = 0)
 {
     uint h = seed;
-    for (const QChar c : key.text) {
+    for (const QChar c : text) {
         h = 31 * h + foldedCase(c);
     }
     return h;
+}
+
+inline uint qHash(const CaselessKey& key, uint seed = 0)
+{
+    return caselessHash(key.text, seed);
 }
 
 #endif // CASELESSKEY_H

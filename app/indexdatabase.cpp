@@ -9,6 +9,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+#include <QtEndian>
 
 namespace {
 
@@ -31,17 +32,60 @@ QByteArray packReferences(const QVector<PackageReference>& references)
     return bytes;
 }
 
-QVector<PackageReference> unpackReferences(const QByteArray& bytes)
+// One copy of each text for all the references that hold it: a library names the same
+// few thousand packages hundreds of thousands of times.
+QString pooled(QHash<QStringView, QString>& pool, QStringView text)
 {
-    QDataStream in(bytes);
-    in.setVersion(QDataStream::Qt_5_12);
-    in.setByteOrder(QDataStream::LittleEndian);
-    quint32 count = 0;
-    in >> count;
+    auto found = pool.constFind(text);
+    if (found == pool.constEnd()) {
+        const QString copy = text.toString();
+        found = pool.insert(QStringView(copy), copy);
+    }
+    return found.value();
+}
+
+// Reads what packReferences wrote (a count, then each string as its length in bytes,
+// 0xffffffff for a null one, and its UTF-16 characters, all little-endian) without a
+// stream: the load of a whole library decodes hundreds of thousands of them.
+QVector<PackageReference> unpackReferences(const QByteArray& bytes,
+                                           QHash<QStringView, QString>& pool)
+{
+    const char* at = bytes.constData();
+    const char* const end = at + bytes.size();
+    const auto next = [&](QString& text) {
+        if (end - at < 4) {
+            return false;
+        }
+        const quint32 length = qFromLittleEndian<quint32>(at);
+        at += 4;
+        if (length == 0xffffffff) {
+            text = QString();
+            return true;
+        }
+        if (length % 2 != 0 || quint32(end - at) < length) {
+            return false;
+        }
+        const int characters = int(length / 2);
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+        text = pooled(pool, QStringView(reinterpret_cast<const QChar*>(at), characters));
+#else
+        QString swapped(characters, Qt::Uninitialized);
+        qFromLittleEndian<ushort>(at, characters, swapped.data());
+        text = pooled(pool, swapped);
+#endif
+        at += length;
+        return true;
+    };
     QVector<PackageReference> references;
-    for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
-        PackageReference reference;
-        in >> reference.name >> reference.via;
+    if (end - at < 4) {
+        return references;
+    }
+    const quint32 count = qFromLittleEndian<quint32>(at);
+    at += 4;
+    // Each reference takes at least 8 bytes, so a damaged count reserves no more than that.
+    references.reserve(int(qMin<qint64>(count, (end - at) / 8)));
+    PackageReference reference;
+    for (quint32 i = 0; i < count && next(reference.name) && next(reference.via); ++i) {
         references.append(reference);
     }
     return references;
@@ -153,12 +197,13 @@ bool IndexDatabase::load(const QString& folder, QHash<QString, IndexedPackage>& 
     query.addBindValue(folder + QLatin1Char('/'));
     query.addBindValue(folder + QLatin1Char('0'));
     bool ok = query.exec();
+    QHash<QStringView, QString> pool;
     while (ok && query.next()) {
         IndexedPackage package = IndexedPackage::fromFile(query.value(0).toString(), query.value(1).toLongLong(),
                                                           query.value(2).toLongLong());
         package.licence = query.value(3).toString();
         package.problem = query.value(4).toString();
-        package.references = unpackReferences(query.value(5).toByteArray());
+        package.references = unpackReferences(query.value(5).toByteArray(), pool);
         packages.insert(package.path, package);
     }
     ok = ok && !query.lastError().isValid();

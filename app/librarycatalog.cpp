@@ -1,56 +1,34 @@
 #include "librarycatalog.h"
 
 #include <algorithm>
-
-namespace {
-
-QStringList textsOf(const QHash<CaselessKey, QVector<int>>& table)
-{
-    QStringList texts;
-    texts.reserve(table.size());
-    for (auto it = table.cbegin(); it != table.cend(); ++it) {
-        texts << it.key().text;
-    }
-    return texts;
-}
-
-} // namespace
+#include <numeric>
 
 LibraryCatalog::LibraryCatalog(QVector<IndexedPackage> packages) : all(std::move(packages))
 {
     std::sort(all.begin(), all.end(),
               [](const IndexedPackage& a, const IndexedPackage& b) { return a.path < b.path; });
     names.reserve(all.size());
-    byName.reserve(all.size());
-    versionsByKey.reserve(all.size());
-    referrersByName.reserve(all.size() * 2);
     for (int i = 0; i < all.size(); ++i) {
         const IndexedPackage& package = all[i];
         names.append(package.name());
         if (package.isUsable()) {
-            byName[{names[i]}].append(i);
-            versionsByKey[{package.creator + QLatin1Char('.') + package.package}].append(i);
+            byName.add(names[i], i);
         }
         for (const PackageReference& reference : package.references) {
-            QVector<int>& users = referrersByName[{reference.name}];
-            // References of one package arrive together, so a repeat is the last entry.
-            if (users.isEmpty() || users.last() != i) {
-                users.append(i);
-            }
+            referrersByName.add(reference.name, i);
         }
     }
-    for (QVector<int>& versions : versionsByKey) {
-        std::stable_sort(versions.begin(), versions.end(),
-                         [this](int a, int b) { return all[a].version < all[b].version; });
+    // Added lowest version first, the versions of each package stay in that order.
+    QVector<int> byVersion(all.size());
+    std::iota(byVersion.begin(), byVersion.end(), 0);
+    std::stable_sort(byVersion.begin(), byVersion.end(),
+                     [this](int a, int b) { return all[a].version < all[b].version; });
+    for (int i : byVersion) {
+        if (all[i].isUsable()) {
+            versionsByKey.add(all[i].creator + QLatin1Char('.') + all[i].package, i);
+        }
     }
-}
-
-QStringList LibraryCatalog::referencedNames() const
-{
-    return textsOf(referrersByName);
-}
-
-QStringList LibraryCatalog::packageKeys() const
-{
-    return textsOf(versionsByKey);
+    byName.group();
+    referrersByName.group();
+    versionsByKey.group();
 }

@@ -1,10 +1,9 @@
 #ifndef LIBRARYCATALOG_H
 #define LIBRARYCATALOG_H
 
-#include "caselesskey.h"
+#include "caselessindex.h"
 #include "indexedpackage.h"
 
-#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -26,23 +25,23 @@ public:
     const QString& nameOf(int index) const { return names[index]; }
 
     /// Indexes of the present versions of "Creator.Package", lowest version first.
-    QVector<int> versions(const QString& creatorPackage) const { return versionsByKey.value({creatorPackage}); }
+    QVector<int> versions(const QString& creatorPackage) const { return versionsByKey.values(creatorPackage); }
     /// Indexes of the present packages of this name (without ".var").
-    QVector<int> named(const QString& name) const { return byName.value({name}); }
+    QVector<int> named(const QString& name) const { return byName.values(name); }
     /// Indexes of the packages (usable or not) that hold a reference, direct or
     /// nested, to exactly this name, each once.
-    QVector<int> referrers(const QString& name) const { return referrersByName.value({name}); }
+    QVector<int> referrers(const QString& name) const { return referrersByName.values(name); }
     /// Every referenced name, once, in one of the spellings used.
-    QStringList referencedNames() const;
+    QStringList referencedNames() const { return referrersByName.names(); }
     /// Every "Creator.Package" of which some version is present.
-    QStringList packageKeys() const;
+    QStringList packageKeys() const { return versionsByKey.names(); }
 
 private:
     QVector<IndexedPackage> all;
     QVector<QString> names;
-    QHash<CaselessKey, QVector<int>> versionsByKey;
-    QHash<CaselessKey, QVector<int>> byName;
-    QHash<CaselessKey, QVector<int>> referrersByName;
+    CaselessIndex versionsByKey;
+    CaselessIndex byName;
+    CaselessIndex referrersByName;
 };
 
 #endif // LIBRARYCATALOG_H

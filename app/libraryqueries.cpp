@@ -1,5 +1,6 @@
 #include "libraryqueries.h"
 
+#include "caselesskey.h"
 #include "packagename.h"
 
 #include <QHash>

@@ -44,6 +44,10 @@ private slots:
             << QStringList{"!C.P.1.var", "Odd.var", "A.B.1.var C.P.1 Odd"} << "missing"
             << "[{'dependency':'C.P.1','state':'missing','present':[],'neededBy':['A.B.1'],'routes':['A.B.1']},"
                "{'dependency':'Odd','state':'missing','present':[],'neededBy':['A.B.1'],'routes':['A.B.1']}]";
+        // "b@" and "a_" hash alike, ignoring case, and must still be told apart.
+        QTest::newRow("names of one hash") << QStringList{"C.b@.1.var", "C.a_.2.var", "A.B.1.var C.a_.1 C.b@.2"} << "missing"
+            << "[{'dependency':'C.a_.1','state':'other-version','present':['C.a_.2'],'neededBy':['A.B.1'],'routes':['A.B.1']},"
+               "{'dependency':'C.b@.2','state':'other-version','present':['C.b@.1'],'neededBy':['A.B.1'],'routes':['A.B.1']}]";
         QTest::newRow("cycle") << QStringList{"A.B.1.var C.D.1", "C.D.1.var A.B.1 A.B.1/C.D.1"} << "missing" << "[]";
         QTest::newRow("used by: exact, nested, latest of the newest")
             << (versions + QStringList{"A.B.1.var C.P.10", "D.E.1.var X.Y.1/C.P.latest", "F.G.1.var C.P.9"}) << "used-by=C.P.10"
