@@ -12,6 +12,7 @@
 #include <QSet>
 #include <QThread>
 
+#include <future>
 #include <memory>
 #include <vector>
 
@@ -110,7 +111,10 @@ std::shared_ptr<const LibraryCatalog> LibraryScan::run(const std::atomic<bool>& 
             }
         }
     } else {
-        const QVector<IndexedPackage> found = findPackages(folder, stop);
+        // The walk waits on the file system and the load on the database: each on a
+        // core of its own.
+        auto walking = std::async(std::launch::async,
+                                  [this, &stop] { return findPackages(folder, stop); });
         QHash<QString, IndexedPackage> known;
         if (base) {
             // The catalog this process holds is what the database would give, without
@@ -122,6 +126,7 @@ std::shared_ptr<const LibraryCatalog> LibraryScan::run(const std::atomic<bool>& 
         } else {
             database.load(folder, known);
         }
+        const QVector<IndexedPackage> found = walking.get();
         for (const IndexedPackage& file : found) {
             const auto it = known.constFind(file.path);
             if (it != known.constEnd() && sameFile(*it, file) && !forced.contains(file.path)) {
