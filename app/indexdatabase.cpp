@@ -198,9 +198,12 @@ bool IndexDatabase::load(const QString& folder, QHash<QString, IndexedPackage>& 
     query.addBindValue(folder + QLatin1Char('0'));
     bool ok = query.exec();
     QHash<QStringView, QString> pool;
+    pool.reserve(4096);
     while (ok && query.next()) {
-        IndexedPackage package = IndexedPackage::fromFile(query.value(0).toString(), query.value(1).toLongLong(),
-                                                          query.value(2).toLongLong());
+        IndexedPackage package;
+        package.path = query.value(0).toString();
+        package.size = query.value(1).toLongLong();
+        package.modified = query.value(2).toLongLong();
         package.licence = query.value(3).toString();
         package.problem = query.value(4).toString();
         package.references = unpackReferences(query.value(5).toByteArray(), pool);

@@ -24,7 +24,8 @@ public:
     IndexDatabase(const IndexDatabase&) = delete;
     IndexDatabase& operator=(const IndexDatabase&) = delete;
 
-    /// The records of every package below `folder`, keyed by path; false when they
+    /// The records of every package below `folder`, keyed by path: what the database
+    /// keeps of a package, without the name parsed from its path. False when they
     /// could not be read (the database has then been made anew and is empty).
     bool load(const QString& folder, QHash<QString, IndexedPackage>& packages);
     /// Writes `packages` and forgets `gone`, all or nothing; gives up, writing

@@ -1,34 +1,41 @@
 #include "librarycatalog.h"
 
 #include <algorithm>
+#include <future>
 #include <numeric>
 
 LibraryCatalog::LibraryCatalog(QVector<IndexedPackage> packages) : all(std::move(packages))
 {
     std::sort(all.begin(), all.end(),
               [](const IndexedPackage& a, const IndexedPackage& b) { return a.path < b.path; });
-    names.reserve(all.size());
-    for (int i = 0; i < all.size(); ++i) {
-        const IndexedPackage& package = all[i];
-        names.append(package.name());
-        if (package.isUsable()) {
-            byName.add(names[i], i);
+    const QVector<IndexedPackage>& sorted = all;
+    // The references are most of the work: they are grouped on a thread of their own.
+    auto referring = std::async(std::launch::async, [this, &sorted] {
+        for (int i = 0; i < sorted.size(); ++i) {
+            for (const PackageReference& reference : sorted[i].references) {
+                referrersByName.add(reference.name, i);
+            }
         }
-        for (const PackageReference& reference : package.references) {
-            referrersByName.add(reference.name, i);
+        referrersByName.group();
+    });
+    names.reserve(sorted.size());
+    for (int i = 0; i < sorted.size(); ++i) {
+        names.append(sorted[i].name());
+        if (sorted[i].isUsable()) {
+            byName.add(names[i], i);
         }
     }
     // Added lowest version first, the versions of each package stay in that order.
-    QVector<int> byVersion(all.size());
+    QVector<int> byVersion(sorted.size());
     std::iota(byVersion.begin(), byVersion.end(), 0);
     std::stable_sort(byVersion.begin(), byVersion.end(),
-                     [this](int a, int b) { return all[a].version < all[b].version; });
-    for (int i : byVersion) {
-        if (all[i].isUsable()) {
-            versionsByKey.add(all[i].creator + QLatin1Char('.') + all[i].package, i);
+                     [&sorted](int a, int b) { return sorted[a].version < sorted[b].version; });
+    for (int i : qAsConst(byVersion)) {
+        if (sorted[i].isUsable()) {
+            versionsByKey.add(sorted[i].creator + QLatin1Char('.') + sorted[i].package, i);
         }
     }
     byName.group();
-    referrersByName.group();
     versionsByKey.group();
+    referring.get();
 }

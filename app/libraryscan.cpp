@@ -130,7 +130,12 @@ std::shared_ptr<const LibraryCatalog> LibraryScan::run(const std::atomic<bool>& 
         for (const IndexedPackage& file : found) {
             const auto it = known.constFind(file.path);
             if (it != known.constEnd() && sameFile(*it, file) && !forced.contains(file.path)) {
-                packages.append(*it);
+                // The walk has parsed the name already.
+                IndexedPackage package = file;
+                package.licence = it->licence;
+                package.problem = it->problem;
+                package.references = it->references;
+                packages.append(package);
             } else {
                 toRead.append(file);
             }
