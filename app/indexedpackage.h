@@ -35,4 +35,9 @@ struct IndexedPackage
     static IndexedPackage fromFile(const QString& path, qint64 size, qint64 modified);
 };
 
+// Both are moved about in memory without copying their strings, as a library's
+// tens of thousands of records are when their vectors grow.
+Q_DECLARE_TYPEINFO(PackageReference, Q_MOVABLE_TYPE);
+Q_DECLARE_TYPEINFO(IndexedPackage, Q_MOVABLE_TYPE);
+
 #endif // INDEXEDPACKAGE_H

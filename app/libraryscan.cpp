@@ -127,6 +127,7 @@ std::shared_ptr<const LibraryCatalog> LibraryScan::run(const std::atomic<bool>& 
             database.load(folder, known);
         }
         const QVector<IndexedPackage> found = walking.get();
+        packages.reserve(found.size());
         for (const IndexedPackage& file : found) {
             const auto it = known.constFind(file.path);
             if (it != known.constEnd() && sameFile(*it, file) && !forced.contains(file.path)) {
