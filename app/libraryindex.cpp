@@ -2,7 +2,9 @@
 
 #include "libraryscan.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QPointer>
 #include <QStandardPaths>
 #include <QThread>
 
@@ -76,16 +78,31 @@ void LibraryIndex::start(const QStringList& paths, bool whole)
     // Once a refresh of this folder has completed, its catalog is what the database
     // holds of the folder.
     LibraryScan scan(current, database, paths, readyFlag ? snapshot : nullptr, whole);
-    QThread* thread = QThread::create([this, serial, stopFlag, scan]() mutable {
-        const auto result = scan.run(*stopFlag, [this, stopFlag](int done, int total) {
+    // The thread never touches the index itself: one that outlives its index (see the
+    // destructor) posts to the application, and the index is looked for there.
+    const QPointer<LibraryIndex> self(this);
+    QThread* thread = QThread::create([self, serial, stopFlag, scan]() mutable {
+        const auto result = scan.run(*stopFlag, [self, stopFlag](int done, int total) {
             if (!*stopFlag) {
-                QMetaObject::invokeMethod(this, [this, done, total] { emit progress(done, total); },
-                                          Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    QCoreApplication::instance(),
+                    [self, done, total] {
+                        if (self) {
+                            emit self->progress(done, total);
+                        }
+                    },
+                    Qt::QueuedConnection);
             }
         });
         if (result && !*stopFlag) {
-            QMetaObject::invokeMethod(this, [this, serial, result] { finish(serial, result); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [self, serial, result] {
+                    if (self) {
+                        self->finish(serial, result);
+                    }
+                },
+                Qt::QueuedConnection);
         }
     });
     // Owned by the index, so that its destructor finds every thread still running.
