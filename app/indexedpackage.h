@@ -31,6 +31,8 @@ struct IndexedPackage
     /// Whether the package can satisfy references: readable, with a parsed name.
     bool isUsable() const { return problem.isEmpty() && version >= 0; }
 
+    /// The order of packages by path.
+    static bool pathLess(const IndexedPackage& a, const IndexedPackage& b) { return a.path < b.path; }
     /// A package of the file at `path` with its name parsed; nothing read yet.
     static IndexedPackage fromFile(const QString& path, qint64 size, qint64 modified);
 };

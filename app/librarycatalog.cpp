@@ -6,8 +6,10 @@
 
 LibraryCatalog::LibraryCatalog(QVector<IndexedPackage> packages) : all(std::move(packages))
 {
-    std::sort(all.begin(), all.end(),
-              [](const IndexedPackage& a, const IndexedPackage& b) { return a.path < b.path; });
+    // A refresh hands them over in order unless files were read anew.
+    if (!std::is_sorted(all.cbegin(), all.cend(), IndexedPackage::pathLess)) {
+        std::sort(all.begin(), all.end(), IndexedPackage::pathLess);
+    }
     const QVector<IndexedPackage>& sorted = all;
     // The references are most of the work: they are grouped on a thread of their own.
     auto referring = std::async(std::launch::async, [this, &sorted] {

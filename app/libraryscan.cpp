@@ -12,15 +12,28 @@
 #include <QSet>
 #include <QThread>
 
+#include <algorithm>
 #include <future>
 #include <memory>
 #include <vector>
 
 #ifndef Q_OS_WIN
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #endif
 
 namespace {
+
+#ifndef Q_OS_WIN
+IndexedPackage fromStatus(const QString& path, const struct stat& status)
+{
+    return IndexedPackage::fromFile(path, status.st_size,
+                                    qint64(status.st_mtim.tv_sec) * 1000 +
+                                        status.st_mtim.tv_nsec / 1000000);
+}
+#endif
 
 // A package file of the given path with its size and time, or one without a name
 // when the file cannot be looked at.
@@ -35,8 +48,7 @@ IndexedPackage stamped(const QFileInfo& file)
     if (::stat(QFile::encodeName(file.filePath()).constData(), &status) != 0) {
         return IndexedPackage();
     }
-    return IndexedPackage::fromFile(file.filePath(), status.st_size,
-                                    qint64(status.st_mtim.tv_sec) * 1000 + status.st_mtim.tv_nsec / 1000000);
+    return fromStatus(file.filePath(), status);
 #endif
 }
 
@@ -48,8 +60,9 @@ void walk(const QString& folder, QSet<QString>& seen, QVector<IndexedPackage>& f
         return;
     }
     seen.insert(real);
-    // Unsorted: the catalog sorts. The iterator knows each entry's type from the
-    // directory itself, so that only a package costs a look at its size and time.
+#ifdef Q_OS_WIN
+    // The iterator knows each entry's type from the directory itself, so that only a
+    // package costs a look at its size and time.
     QDirIterator entries(folder, QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot);
     while (entries.hasNext() && !stop) {
         entries.next();
@@ -63,6 +76,39 @@ void walk(const QString& folder, QSet<QString>& seen, QVector<IndexedPackage>& f
             }
         }
     }
+#else
+    // The directory itself tells most entries' type, and one call a package its size
+    // and time: half the time of QDirIterator with a QFileInfo an entry.
+    DIR* const directory = ::opendir(QFile::encodeName(folder).constData());
+    if (directory == nullptr) {
+        return;
+    }
+    const QString prefix = folder + QLatin1Char('/');
+    while (const dirent* entry = stop ? nullptr : ::readdir(directory)) {
+        const char* const name = entry->d_name;
+        const size_t length = std::strlen(name);
+        const bool package = length > 4 && std::strcmp(name + length - 4, ".var") == 0;
+        // Hidden entries, "." and ".." are left out, as QDir leaves them out.
+        if (name[0] == '.' || (entry->d_type == DT_REG && !package)) {
+            continue;
+        }
+        if (entry->d_type == DT_DIR) {
+            walk(prefix + QFile::decodeName(name), seen, found, stop);
+            continue;
+        }
+        // Links are followed, as QDir follows them; broken ones are left out.
+        struct stat status;
+        if (::fstatat(::dirfd(directory), name, &status, 0) != 0) {
+            continue;
+        }
+        if (S_ISDIR(status.st_mode)) {
+            walk(prefix + QFile::decodeName(name), seen, found, stop);
+        } else if (S_ISREG(status.st_mode) && package) {
+            found.append(fromStatus(prefix + QFile::decodeName(name), status));
+        }
+    }
+    ::closedir(directory);
+#endif
 }
 
 bool sameFile(const IndexedPackage& a, const IndexedPackage& b)
@@ -83,6 +129,8 @@ QVector<IndexedPackage> LibraryScan::findPackages(const QString& folder, const s
     QVector<IndexedPackage> found;
     QSet<QString> seen;
     walk(folder, seen, found, stop);
+    // Sorted here, beside the database load, the catalog finds them in order.
+    std::sort(found.begin(), found.end(), IndexedPackage::pathLess);
     return found;
 }
 
@@ -128,8 +176,10 @@ std::shared_ptr<const LibraryCatalog> LibraryScan::run(const std::atomic<bool>& 
         }
         const QVector<IndexedPackage> found = walking.get();
         packages.reserve(found.size());
+        int met = 0;
         for (const IndexedPackage& file : found) {
             const auto it = known.constFind(file.path);
+            met += it != known.constEnd();
             if (it != known.constEnd() && sameFile(*it, file) && !forced.contains(file.path)) {
                 // The walk has parsed the name already.
                 IndexedPackage package = file;
@@ -140,9 +190,19 @@ std::shared_ptr<const LibraryCatalog> LibraryScan::run(const std::atomic<bool>& 
             } else {
                 toRead.append(file);
             }
-            known.remove(file.path);
         }
-        gone = known.keys();
+        // What the walk did not meet is gone; mostly nothing is.
+        if (met < known.size()) {
+            QSet<QString> paths;
+            for (const IndexedPackage& file : found) {
+                paths.insert(file.path);
+            }
+            for (auto it = known.cbegin(); it != known.cend(); ++it) {
+                if (!paths.contains(it.key())) {
+                    gone << it.key();
+                }
+            }
+        }
     }
     if (stop) {
         return nullptr;

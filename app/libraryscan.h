@@ -30,7 +30,7 @@ public:
     std::shared_ptr<const LibraryCatalog> run(const std::atomic<bool>& stop, const Progress& progress);
 
     /// The package files (suffix "var", hidden entries left out) below `folder`,
-    /// each folder walked once even when links lead back to it.
+    /// each folder walked once even when links lead back to it; sorted by path.
     static QVector<IndexedPackage> findPackages(const QString& folder, const std::atomic<bool>& stop);
 
 private:
