@@ -19,11 +19,12 @@ const qint64 maxPixels = qint64(40) * 1000 * 1000;
 // Pictures read ahead of the one the list waits for: enough to keep every core busy,
 // few enough that a package of thousands of pictures is not held in memory at once.
 const int readAhead = 64;
-// Pictures are extracted in up to this many 7-Zip runs, so that the first ones can be
-// read while 7-Zip writes the later ones; fewer runs for fewer pictures, as each
-// run costs a start of 7-Zip and a reading of the archive's directory.
-const int maxRuns = 4;
-const int minPicturesPerRun = 32;
+// Thumbnails kept unencoded until the list is filled (a quarter of a MiB each); past
+// that, each is encoded as soon as it is read.
+const int maxKept = 512;
+// Files of the extraction looked at beyond the last one known to be begun: 7-Zip may
+// have skipped a few that it could not write.
+const int lookAhead = 16;
 // How often a wait looks at the stop request.
 const std::chrono::milliseconds pollTime(20);
 
@@ -58,7 +59,11 @@ bool ContentPictures::keepGoing() const
 void ContentPictures::start(const QVector<FILE_IN_VAR>& records, bool showBigImg)
 {
     QHash<QString, qint64> sizes;
+    // Members whose files would fall on one another: listed twice, or (where file names
+    // ignore case) in another case.
+    QHash<QString, int> namesakes;
     for (const FILE_IN_VAR& record : records) {
+        ++namesakes[record.filePath.toLower()];
         const ContentKind kind = ContentKind::of(record.filePath);
         if (kind.fits(record.size, showBigImg) && !indexOf.contains(record.filePath)) {
             indexOf.insert(record.filePath, pictures.size());
@@ -74,48 +79,74 @@ void ContentPictures::start(const QVector<FILE_IN_VAR>& records, bool showBigImg
         return;
     }
     package = ThumbnailCache::packageAt(archivePath);
+    batchDir = tempDir + QStringLiteral("/pictures-") +
+               QUuid::createUuid().toString(QUuid::WithoutBraces);
     const QHash<QString, QByteArray> cached = cache.find(package, sizes);
 
     QStringList missing;
-    for (Picture& picture : pictures) {
+    for (int index = 0; index < pictures.size(); ++index) {
+        Picture& picture = pictures[index];
         picture.cached = cached.value(picture.member);
         if (picture.cached.isEmpty()) {
+            picture.extracted = true;
             missing << picture.member;
+            extractionOrder << index;
+            extractionFiles << extractedFile(picture.member);
+            writtenTwice << (namesakes.value(picture.member.toLower()) > 1);
+        } else {
+            picture.available = true;
         }
     }
-    QVector<QStringList> members;
     if (!missing.isEmpty()) {
-        const int runCount = qBound(1, missing.size() / minPicturesPerRun, maxRuns);
-        const int perRun = (missing.size() + runCount - 1) / runCount;
-        for (int first = 0; first < missing.size(); first += perRun) {
-            members << missing.mid(first, perRun);
-            for (const QString& member : qAsConst(members.last())) {
-                pictures[indexOf.value(member)].run = members.size() - 1;
-            }
-        }
-        runs.fill(Pending, members.size());
-        batchDir = tempDir + QStringLiteral("/pictures-") +
-                   QUuid::createUuid().toString(QUuid::WithoutBraces);
-        threads.emplace_back([this, members] { extract(members); });
+        extraction = Running;
+        threads.emplace_back([this, missing] { extract(missing); });
     }
-    startReading(readAhead);
-    // A thread a core for reading; the 7-Zip runs mostly wait.
+    readEnd = readAhead;
+    startReading(readEnd);
+    // A thread a core for reading; 7-Zip mostly waits for the disk.
     for (int reader = qMax(1, QThread::idealThreadCount()); reader > 0; --reader) {
         threads.emplace_back([this] { readQueued(); });
     }
 }
 
-void ContentPictures::extract(const QVector<QStringList>& members)
+void ContentPictures::extract(const QStringList& members)
 {
-    for (int run = 0; run < members.size() && keepGoing(); ++run) {
-        const bool extracted = zip->ExtractFiles(archivePath, members.at(run), batchDir,
-                                                 [this] { return keepGoing(); });
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            runs[run] = extracted ? Extracted : Failed;
+    const bool extracted =
+        zip->ExtractFiles(archivePath, members, batchDir, [this] { return watchExtraction(); });
+    std::lock_guard<std::mutex> lock(mutex);
+    extraction = extracted ? Extracted : Failed;
+    written = extractionFiles.size();
+    makeAvailable(0, written);
+}
+
+bool ContentPictures::watchExtraction()
+{
+    // 7-Zip writes one file after another: once it has begun a file, every file
+    // before it is whole.
+    int begunEnd = written;
+    const int end = qMin(extractionFiles.size(), written + 1 + lookAhead);
+    for (int next = written + 1; next < end; ++next) {
+        const QFileInfo file(extractionFiles.at(next));
+        if (file.exists() || file.isSymLink()) {
+            begunEnd = next;
         }
-        changed.notify_all();
     }
+    if (begunEnd > written) {
+        std::lock_guard<std::mutex> lock(mutex);
+        makeAvailable(written, begunEnd);
+        written = begunEnd;
+    }
+    return keepGoing();
+}
+
+void ContentPictures::makeAvailable(int from, int to)
+{
+    for (int position = from; position < to; ++position) {
+        if (extraction != Running || !writtenTwice.at(position)) {
+            pictures[extractionOrder.at(position)].available = true;
+        }
+    }
+    startReading(readEnd);
 }
 
 void ContentPictures::startReading(int end)
@@ -123,7 +154,7 @@ void ContentPictures::startReading(int end)
     end = qMin(end, pictures.size());
     for (int index = firstUnstarted; index < end; ++index) {
         Picture& picture = pictures[index];
-        if (!picture.started && (picture.run < 0 || runs.at(picture.run) != Pending)) {
+        if (!picture.started && picture.available) {
             picture.started = true;
             queue.push_back(index);
         }
@@ -157,20 +188,23 @@ void ContentPictures::read(int index)
     std::unique_lock<std::mutex> lock(mutex);
     const QString member = pictures.at(index).member;
     const QByteArray cached = pictures.at(index).cached;
-    const bool fromCache = pictures.at(index).run < 0;
-    const bool cacheable = !fromCache && runs.at(pictures.at(index).run) == Extracted;
+    const bool extracted = pictures.at(index).extracted;
     lock.unlock();
 
     QImage image;
+    QImage thumbnail;
     QByteArray encoded;
     if (!keepGoing()) {
         // Nobody waits for it any more.
-    } else if (fromCache) {
+    } else if (!extracted) {
         image = QImage::fromData(cached);
     } else {
         image = readExtracted(member);
-        // A run that failed or was cut off may have left a file half written.
-        if (cacheable && !image.isNull()) {
+        // Encoding for the cache waits until the list is filled, unless that would
+        // hold too many thumbnails in memory.
+        if (!image.isNull() && kept.fetch_add(1) < maxKept) {
+            thumbnail = image;
+        } else if (!image.isNull()) {
             encoded = ThumbnailCache::encode(image);
         }
     }
@@ -179,26 +213,31 @@ void ContentPictures::read(int index)
     Picture& picture = pictures[index];
     picture.cached.clear();
     picture.image = image;
+    picture.thumbnail = thumbnail;
     picture.encoded = encoded;
     picture.done = true;
     lock.unlock();
     changed.notify_all();
 }
 
-QImage ContentPictures::take(const QString& memberPath)
+QImage ContentPictures::take(const QString& memberPath,
+                             const std::function<void()>& whileWaiting)
 {
     const int index = indexOf.value(memberPath, -1);
     if (index < 0) {
         return QImage();
     }
     std::unique_lock<std::mutex> lock(mutex);
+    readEnd = index + readAhead;
+    startReading(readEnd);
     while (!pictures.at(index).done && busy) {
-        startReading(index + readAhead);
+        lock.unlock();
+        whileWaiting();
+        lock.lock();
         if (!pictures.at(index).done) {
             changed.wait_for(lock, pollTime);
         }
     }
-    startReading(index + readAhead);
     Picture& picture = pictures[index];
     const QImage image = picture.image;
     picture.image = QImage();
@@ -209,6 +248,20 @@ QImage ContentPictures::take(const QString& memberPath)
 
 void ContentPictures::remember()
 {
+    QVector<int> unencoded;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        // A run that failed or was cut off may have left files half written.
+        if (extraction != Extracted) {
+            return;
+        }
+        for (int index = 0; index < pictures.size(); ++index) {
+            if (!pictures.at(index).thumbnail.isNull()) {
+                unencoded << index;
+            }
+        }
+    }
+    encodeKept(unencoded);
     QVector<ThumbnailCache::Entry> entries;
     {
         std::lock_guard<std::mutex> lock(mutex);
@@ -219,14 +272,48 @@ void ContentPictures::remember()
             }
         }
     }
-    cache.store(package, entries);
+    if (keepGoing()) {
+        cache.store(package, entries);
+    }
+}
+
+void ContentPictures::encodeKept(const QVector<int>& indices)
+{
+    // The readers are done by now: their cores encode.
+    std::atomic_int next{0};
+    const auto encodeNext = [&] {
+        for (int at = next++; at < indices.size() && keepGoing(); at = next++) {
+            std::unique_lock<std::mutex> lock(mutex);
+            const QImage thumbnail = pictures.at(indices.at(at)).thumbnail;
+            lock.unlock();
+            const QByteArray encoded = ThumbnailCache::encode(thumbnail);
+            lock.lock();
+            Picture& picture = pictures[indices.at(at)];
+            picture.thumbnail = QImage();
+            picture.encoded = encoded;
+        }
+    };
+    std::vector<std::thread> encoders;
+    for (int encoder = qMax(1, QThread::idealThreadCount()) - 1; encoder > 0; --encoder) {
+        encoders.emplace_back(encodeNext);
+    }
+    encodeNext();
+    for (std::thread& encoder : encoders) {
+        encoder.join();
+    }
+}
+
+QString ContentPictures::extractedFile(const QString& member) const
+{
+    const QString file = QDir::cleanPath(batchDir + QLatin1Char('/') + member);
+    // A member path with ".." segments must not lead to a file outside our folder.
+    return file.startsWith(QDir::cleanPath(batchDir) + QLatin1Char('/')) ? file : QString();
 }
 
 QImage ContentPictures::readExtracted(const QString& member) const
 {
-    const QString file = QDir::cleanPath(batchDir + QLatin1Char('/') + member);
-    // A member path with ".." segments must not lead to a file outside our folder.
-    if (!file.startsWith(QDir::cleanPath(batchDir) + QLatin1Char('/'))) {
+    const QString file = extractedFile(member);
+    if (file.isEmpty()) {
         return QImage();
     }
     // A link stored in the archive would show a file from outside it.

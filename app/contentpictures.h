@@ -12,6 +12,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -20,10 +21,10 @@ class HZip;
 struct FILE_IN_VAR;
 
 /// The pictures of one inspection, read at thumbnail size on all cores: from the
-/// thumbnail cache where it holds them, else taken out of the archive in a few 7-Zip
-/// runs, the later ones running while the pictures of the earlier ones are read.
-/// A picture that cannot be had shows its placeholder. An extracted file is deleted
-/// as soon as its picture has been read. All work ends soon after `busy` is cleared.
+/// thumbnail cache where it holds them, else taken out of the archive in one 7-Zip
+/// run, each read as soon as 7-Zip has written it. A picture that cannot be had shows
+/// its placeholder. An extracted file is deleted as soon as its picture has been read.
+/// All work ends soon after `busy` is cleared.
 class ContentPictures
 {
 public:
@@ -35,12 +36,13 @@ public:
 
     /// Starts reading the picture of every member that the list shows as its own.
     void start(const QVector<FILE_IN_VAR>& records, bool showBigImg);
-    /// The member's picture, waited for while `busy` holds; its placeholder when it
-    /// cannot be had.
-    QImage take(const QString& memberPath);
+    /// The member's picture, waited for while `busy` holds, with `whileWaiting` called
+    /// now and then meanwhile; its placeholder when it cannot be had.
+    QImage take(const QString& memberPath, const std::function<void()>& whileWaiting);
     /// A picture of the icon folder, such as "/json.jpg".
     QImage placeholder(const QString& name);
-    /// Keeps the thumbnails read from the archive in the cache for the next time.
+    /// Keeps the thumbnails read from the archive in the cache for the next time, when
+    /// 7-Zip took them out without error.
     void remember();
 
     /// A picture scaled to fit the list's icons, read at that size.
@@ -52,25 +54,31 @@ private:
         QString member;
         qint64 size = 0;
         QString placeholder;
-        QByteArray cached; // the thumbnail found in the cache, until it is read
-        int run = -1;      // the 7-Zip run that extracts it; -1 when cached
+        QByteArray cached;  // the thumbnail found in the cache, until it is read
+        bool extracted = false; // taken out of the archive rather than the cache
+        bool available = false; // cached, or written whole by 7-Zip
         bool started = false;
         bool done = false;
         QImage image;       // until taken
-        QByteArray encoded; // for the cache
+        QImage thumbnail;   // kept for the cache, encoded once the list is filled
+        QByteArray encoded; // for the cache, where too many were kept
     };
-    enum RunState
+    enum Extraction
     {
-        Pending,
+        Running,
         Extracted,
         Failed,
     };
 
-    void extract(const QVector<QStringList>& runs);
+    void extract(const QStringList& members);
+    bool watchExtraction();
+    void makeAvailable(int from, int to);
     void startReading(int end);
     void readQueued();
     void read(int index);
+    QString extractedFile(const QString& member) const;
     QImage readExtracted(const QString& member) const;
+    void encodeKept(const QVector<int>& indices);
     bool keepGoing() const;
 
     HZip* zip;
@@ -80,18 +88,28 @@ private:
     QString batchDir;
     const std::atomic_bool& busy;
     std::atomic_bool stopping{false};
+    std::atomic_int kept{0};
     ThumbnailCache cache;
     ThumbnailCache::Package package;
+    // The extracted pictures in 7-Zip's order, and how many of them it has written
+    // whole; only the extraction thread changes the count. A picture whose file 7-Zip
+    // may write twice is available only when the run is over.
+    QVector<int> extractionOrder;
+    QStringList extractionFiles; // empty where the member would land outside our folder
+    QVector<bool> writtenTwice;
+    int written = 0;
 
-    // Guards what the threads share with the inspection: the pictures, the runs and
-    // the pictures whose reading may start. Standard locks, which thread checkers see.
+    // Guards what the threads share with the inspection: the pictures, the state of
+    // the extraction and the pictures whose reading may start. Standard locks, which
+    // thread checkers see.
     std::mutex mutex;
     std::condition_variable changed;
     QVector<Picture> pictures;
     QHash<QString, int> indexOf;
-    QVector<RunState> runs;
+    Extraction extraction = Extracted;
     std::deque<int> queue;
     int firstUnstarted = 0;
+    int readEnd = 0;
     std::vector<std::thread> threads;
 
     QHash<QString, QImage> placeholders;

@@ -1,5 +1,6 @@
 #include "threadman.h"
 
+#include "contentfeed.h"
 #include "contentkind.h"
 #include "contentpictures.h"
 #include "datafiles.h"
@@ -15,10 +16,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
-#include <QIcon>
 #include <QImage>
-#include <QListWidget>
-#include <QPixmap>
 #include <QSet>
 #include <QTableWidget>
 #include <QTableWidgetItem>
@@ -386,46 +384,33 @@ bool threadMan::hasPackageStartingWith(const QString& key) const
     return first != files.cend() && (*first)->nameStartsWith(key);
 }
 
-void threadMan::clearContentList()
-{
-    QListWidget* target = list;
-    QMetaObject::invokeMethod(
-        target, [target] { target->clear(); }, Qt::QueuedConnection);
-}
-
-void threadMan::appendContentItem(const QImage& image, const QString& label)
-{
-    QListWidget* target = list;
-    QMetaObject::invokeMethod(
-        target,
-        [target, image, label] {
-            auto* item = new QListWidgetItem(QIcon(QPixmap::fromImage(image)), label);
-            item->setToolTip(label);
-            target->addItem(item);
-        },
-        Qt::QueuedConnection);
-}
-
 void threadMan::listVarContents(const QString& archivePath, QVector<FILE_IN_VAR>& records)
 {
+    ContentFeed feed(list);
     const int n = records.size();
     if (n < 1) {
         // Not even the previous package's items may stay in view.
-        clearContentList();
+        feed.clear();
         return;
     }
     emit setProg(0, 2 * n - 1);
     const QString iconDir = dataFilePath(QStringLiteral("img"));
-    clearContentList();
+    feed.clear();
 
     ContentPictures pictures(zip, archivePath, tempDir, iconDir, busy);
     pictures.start(records, showBigImg);
     const MemberIndex byPath(records);
+    // The bar paints itself at once on every visible change: steps smaller than it
+    // can show are not sent, the first and last of each pass and a stop always are.
+    const int progressStep = qMax(1, n / 200);
 
     for (int pass = 0; pass < 2; ++pass) {
         for (int i = 0; i < n; ++i) {
-            emit setProg(pass * n + i, 0);
-            if (!busy) {
+            const bool stopped = !busy;
+            if (stopped || i % progressStep == 0 || i == n - 1) {
+                emit setProg(pass * n + i, 0);
+            }
+            if (stopped) {
                 break;
             }
             FILE_IN_VAR& record = records[i];
@@ -442,7 +427,7 @@ void threadMan::listVarContents(const QString& archivePath, QVector<FILE_IN_VAR>
             }
             QImage picture;
             if (kind.fits(record.size, showBigImg)) {
-                picture = pictures.take(name);
+                picture = pictures.take(name, [&feed] { feed.sendIfDue(); });
             } else {
                 picture = pictures.placeholder(kind.placeholder);
             }
@@ -455,10 +440,11 @@ void threadMan::listVarContents(const QString& archivePath, QVector<FILE_IN_VAR>
                     byPath.markCompanions(records, base, busy);
                 }
             }
-            appendContentItem(picture, label);
+            feed.append(picture, label);
             record.mark = 1;
         }
     }
+    feed.send();
     if (busy) {
         pictures.remember();
     }

@@ -90,8 +90,6 @@ private:
     void scanTree(const QString& folder, const QString& canonical, QSet<QString>& seen);
     void setTableRowCount(int count);
     bool hasPackageStartingWith(const QString& key) const;
-    void clearContentList();
-    void appendContentItem(const QImage& image, const QString& label);
 };
 
 #endif // THREADMAN_H

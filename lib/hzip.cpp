@@ -80,14 +80,14 @@ void prepareRun(QProcess& run)
 #endif
 }
 
-// Waits for the run up to the limit, or until `keepGoing` answers false; a run that
-// is not over by then is ended by the caller's close. True when 7-Zip ended well.
-bool awaitRun(QProcess& run, const std::function<bool()>& keepGoing)
+// Waits for the run up to the limit, or until `keepGoing`, asked every `step` ms,
+// answers false; a run that is not over by then is ended by the caller's close. The
+// steps are short, so that a stop request ends 7-Zip within a blink. True when 7-Zip
+// ended well.
+bool awaitRun(QProcess& run, const std::function<bool()>& keepGoing, int step = 50)
 {
     QElapsedTimer clock;
     clock.start();
-    // Short steps, so that a stop request ends 7-Zip within a blink.
-    const int step = 50;
     while (run.state() != QProcess::NotRunning && !run.waitForFinished(step)) {
         if (clock.elapsed() >= HZip::runLimitMs) {
             qDebug() << "7-Zip stopped after" << HZip::runLimitMs << "ms:" << run.arguments();
@@ -226,7 +226,8 @@ bool HZip::ExtractFiles(const QString& varPath, const QStringList& filePaths, co
               extractListArguments(QFileInfo(varPath).absoluteFilePath(),
                                    QFileInfo(listFile.fileName()).absoluteFilePath()),
               QIODevice::ReadOnly);
-    const bool ended = awaitRun(run, [&] { return (!keepGoing || keepGoing()) && keepRunning(); });
+    const bool ended = awaitRun(
+        run, [&] { return (!keepGoing || keepGoing()) && keepRunning(); }, extractionStepMs);
     run.close();
     return ended;
 }

@@ -46,6 +46,8 @@ class DOVETALK_EXPORT HZip : public QObject
 public:
     /// Longest time any one run of 7-Zip may take before it is ended.
     static constexpr int runLimitMs = 30000;
+    /// How often ExtractFiles asks its caller whether to go on.
+    static constexpr int extractionStepMs = 5;
 
     /// Finds 7-Zip. The scratch folder "~tmp" lies beside the program or, when the
     /// program's folder is not writable, in the user's cache; it is created only
@@ -76,9 +78,10 @@ public:
 
     /// Extracts the members `filePaths` of the archive `varPath` in one run of 7-Zip
     /// into `outDir` (created when missing), each at its path inside the archive, so
-    /// that equal file names in different folders stay apart. `keepGoing`, when given,
-    /// is asked while 7-Zip runs, and the run is ended once it answers false.
-    /// Returns whether 7-Zip ended without error.
+    /// that equal file names in different folders stay apart. 7-Zip writes them one
+    /// after another in the archive's order. `keepGoing`, when given, is asked every
+    /// extractionStepMs while 7-Zip runs (often enough to watch the files appear), and
+    /// the run is ended once it answers false. Returns whether 7-Zip ended without error.
     bool ExtractFiles(const QString& varPath, const QStringList& filePaths, const QString& outDir,
                       const std::function<bool()>& keepGoing = {});
 
