@@ -1,7 +1,6 @@
 #include "contentpictures.h"
 
 #include "contentkind.h"
-#include "hzip.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,9 +29,9 @@ const std::chrono::milliseconds pollTime(20);
 
 } // namespace
 
-ContentPictures::ContentPictures(HZip* zip, const QString& archivePath, const QString& tempDir,
+ContentPictures::ContentPictures(const QString& archivePath, const QString& tempDir,
                                  const QString& iconDir, const std::atomic_bool& busy)
-    : zip(zip), archivePath(archivePath), tempDir(tempDir), iconDir(iconDir), busy(busy)
+    : archivePath(archivePath), tempDir(tempDir), iconDir(iconDir), busy(busy)
 {
 }
 
@@ -112,7 +111,7 @@ void ContentPictures::start(const QVector<FILE_IN_VAR>& records, bool showBigImg
 void ContentPictures::extract(const QStringList& members)
 {
     const bool extracted =
-        zip->ExtractFiles(archivePath, members, batchDir, [this] { return watchExtraction(); });
+        zip.ExtractFiles(archivePath, members, batchDir, [this] { return watchExtraction(); });
     std::lock_guard<std::mutex> lock(mutex);
     extraction = extracted ? Extracted : Failed;
     written = extractionFiles.size();
@@ -197,7 +196,7 @@ void ContentPictures::read(int index)
     if (!keepGoing()) {
         // Nobody waits for it any more.
     } else if (!extracted) {
-        image = QImage::fromData(cached);
+        image = ThumbnailCache::decode(cached);
     } else {
         image = readExtracted(member);
         // Encoding for the cache waits until the list is filled, unless that would
@@ -248,14 +247,16 @@ QImage ContentPictures::take(const QString& memberPath,
 
 void ContentPictures::remember()
 {
+    if (package.path.isEmpty()) {
+        return;
+    }
     QVector<int> unencoded;
+    bool extractedWell = false;
     {
         std::lock_guard<std::mutex> lock(mutex);
         // A run that failed or was cut off may have left files half written.
-        if (extraction != Extracted) {
-            return;
-        }
-        for (int index = 0; index < pictures.size(); ++index) {
+        extractedWell = extraction == Extracted;
+        for (int index = 0; extractedWell && index < pictures.size(); ++index) {
             if (!pictures.at(index).thumbnail.isNull()) {
                 unencoded << index;
             }
@@ -266,7 +267,7 @@ void ContentPictures::remember()
     {
         std::lock_guard<std::mutex> lock(mutex);
         for (Picture& picture : pictures) {
-            if (!picture.encoded.isEmpty()) {
+            if (extractedWell && !picture.encoded.isEmpty()) {
                 entries.append({picture.member, picture.size, picture.encoded});
                 picture.encoded.clear();
             }

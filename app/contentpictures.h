@@ -1,6 +1,7 @@
 #ifndef CONTENTPICTURES_H
 #define CONTENTPICTURES_H
 
+#include "hzip.h"
 #include "thumbnailcache.h"
 
 #include <QHash>
@@ -17,19 +18,16 @@
 #include <thread>
 #include <vector>
 
-class HZip;
-struct FILE_IN_VAR;
-
 /// The pictures of one inspection, read at thumbnail size on all cores: from the
 /// thumbnail cache where it holds them, else taken out of the archive in one 7-Zip
-/// run, each read as soon as 7-Zip has written it. A picture that cannot be had shows
+/// run of its own, each read as soon as 7-Zip has written it. A picture that cannot be had shows
 /// its placeholder. An extracted file is deleted as soon as its picture has been read.
 /// All work ends soon after `busy` is cleared.
 class ContentPictures
 {
 public:
-    ContentPictures(HZip* zip, const QString& archivePath, const QString& tempDir,
-                    const QString& iconDir, const std::atomic_bool& busy);
+    ContentPictures(const QString& archivePath, const QString& tempDir, const QString& iconDir,
+                    const std::atomic_bool& busy);
     ~ContentPictures();
     ContentPictures(const ContentPictures&) = delete;
     ContentPictures& operator=(const ContentPictures&) = delete;
@@ -42,7 +40,7 @@ public:
     /// A picture of the icon folder, such as "/json.jpg".
     QImage placeholder(const QString& name);
     /// Keeps the thumbnails read from the archive in the cache for the next time, when
-    /// 7-Zip took them out without error.
+    /// 7-Zip took them out without error, and counts those found there as used.
     void remember();
 
     /// A picture scaled to fit the list's icons, read at that size.
@@ -81,7 +79,7 @@ private:
     void encodeKept(const QVector<int>& indices);
     bool keepGoing() const;
 
-    HZip* zip;
+    HZip zip;
     QString archivePath;
     QString tempDir;
     QString iconDir;

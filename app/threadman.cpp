@@ -313,8 +313,12 @@ void threadMan::inspectRow(int index)
         zip->PackFileList(archivePath);
         zip->GetFileList(records, archivePath);
         if (busy) {
+            // The pictures are read while the description is.
+            ContentPictures pictures(archivePath, tempDir, dataFilePath(QStringLiteral("img")),
+                                     busy);
+            pictures.start(records, showBigImg);
             checkDependencies(archivePath, records);
-            listVarContents(archivePath, records);
+            listVarContents(records, pictures);
         }
     }
     delete zip;
@@ -384,7 +388,7 @@ bool threadMan::hasPackageStartingWith(const QString& key) const
     return first != files.cend() && (*first)->nameStartsWith(key);
 }
 
-void threadMan::listVarContents(const QString& archivePath, QVector<FILE_IN_VAR>& records)
+void threadMan::listVarContents(QVector<FILE_IN_VAR>& records, ContentPictures& pictures)
 {
     ContentFeed feed(list);
     const int n = records.size();
@@ -394,11 +398,7 @@ void threadMan::listVarContents(const QString& archivePath, QVector<FILE_IN_VAR>
         return;
     }
     emit setProg(0, 2 * n - 1);
-    const QString iconDir = dataFilePath(QStringLiteral("img"));
     feed.clear();
-
-    ContentPictures pictures(zip, archivePath, tempDir, iconDir, busy);
-    pictures.start(records, showBigImg);
     const MemberIndex byPath(records);
     // The bar paints itself at once on every visible change: steps smaller than it
     // can show are not sent, the first and last of each pass and a stop always are.

@@ -13,6 +13,7 @@
 
 #include <atomic>
 
+class ContentPictures;
 class HZip;
 struct FILE_IN_VAR;
 class QImage;
@@ -50,7 +51,9 @@ public:
     /// `records` is the archive's listing; the description is read only when it is
     /// listed at less than maxMetaSize bytes.
     void checkDependencies(const QString& archivePath, const QVector<FILE_IN_VAR>& records);
-    void listVarContents(const QString& archivePath, QVector<FILE_IN_VAR>& records);
+    /// Fills the content list with the members of `records`, with the pictures read
+    /// by `pictures`, started on them.
+    void listVarContents(QVector<FILE_IN_VAR>& records, ContentPictures& pictures);
 
     /// A package description this size or larger is not read: it would take as much
     /// disk and memory as its package asks for.

@@ -51,18 +51,23 @@ public:
     ThumbnailCache& operator=(const ThumbnailCache&) = delete;
 
     /// The encoded thumbnails stored for `package` in its present state, by member
-    /// path, for the members of `memberSizes` listed with the same size. They count
-    /// as used now. Damaged entries are dropped and left out.
+    /// path, for the members of `memberSizes` listed with the same size. Damaged
+    /// entries are dropped and left out.
     QHash<QString, QByteArray> find(const Package& package,
                                     const QHash<QString, qint64>& memberSizes);
-    /// Stores thumbnails of `package`, dropping those of any other state of it, then
-    /// the least recently used entries while more than the cap is stored.
+    /// Stores thumbnails of `package`, dropping those of any other state of it, and
+    /// counts all of its thumbnails as used now; then drops the least recently used
+    /// entries while more than the cap is stored. Storing none only counts them as
+    /// used, which a reader does once it is done, so that the finding is not held up
+    /// by a write.
     void store(const Package& package, const QVector<Entry>& entries);
     /// Bytes of thumbnails stored.
     qint64 storedBytes();
 
     /// A thumbnail as stored: JPEG, or PNG where it has transparency.
     static QByteArray encode(const QImage& thumbnail);
+    /// A thumbnail stored as by encode(); a null image when the bytes are no picture.
+    static QImage decode(const QByteArray& bytes);
 
 private:
     bool open();
