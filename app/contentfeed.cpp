@@ -9,6 +9,10 @@ namespace {
 // Long enough to gather the items of a fast inspection into a few batches, short
 // enough that the list seems to fill continuously.
 const int batchMs = 100;
+// The list lays out all of its items again after each batch: with every thousand
+// items in it, batches come this much less often, so that laying out never takes
+// most of the GUI thread's time.
+const int batchMsPerThousand = 100;
 
 } // namespace
 
@@ -25,6 +29,7 @@ ContentFeed::~ContentFeed()
 void ContentFeed::clear()
 {
     send();
+    sent = 0;
     QListWidget* target = list;
     // Widgets belong to the GUI thread; a queued call keeps the order of the changes.
     QMetaObject::invokeMethod(
@@ -39,7 +44,7 @@ void ContentFeed::append(const QImage& image, const QString& label)
 
 void ContentFeed::sendIfDue()
 {
-    if (sinceSent.elapsed() >= batchMs) {
+    if (sinceSent.elapsed() >= batchMs + qint64(sent) * batchMsPerThousand / 1000) {
         send();
     }
 }
@@ -50,6 +55,7 @@ void ContentFeed::send()
     if (pending.isEmpty()) {
         return;
     }
+    sent += pending.size();
     QListWidget* target = list;
     QMetaObject::invokeMethod(
         target,

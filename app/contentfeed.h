@@ -27,6 +27,7 @@ public:
     void append(const QImage& image, const QString& label);
     /// Sends the pending items once a batch's time is over.
     void sendIfDue();
+    /// Sends the pending items now.
     void send();
 
 private:
@@ -38,6 +39,7 @@ private:
 
     QListWidget* list;
     QVector<Item> pending;
+    int sent = 0;
     QElapsedTimer sinceSent;
 };
 
