@@ -1,6 +1,7 @@
 #include "contentpictures.h"
 
 #include "contentkind.h"
+#include "hzip.h"
 
 #include <QDir>
 #include <QFile>
@@ -110,6 +111,8 @@ void ContentPictures::start(const QVector<FILE_IN_VAR>& records, bool showBigImg
 
 void ContentPictures::extract(const QStringList& members)
 {
+    // An archive reader of this thread's own.
+    HZip zip;
     const bool extracted =
         zip.ExtractFiles(archivePath, members, batchDir, [this] { return watchExtraction(); });
     std::lock_guard<std::mutex> lock(mutex);

@@ -1,7 +1,6 @@
 #ifndef CONTENTPICTURES_H
 #define CONTENTPICTURES_H
 
-#include "hzip.h"
 #include "thumbnailcache.h"
 
 #include <QHash>
@@ -17,6 +16,8 @@
 #include <mutex>
 #include <thread>
 #include <vector>
+
+struct FILE_IN_VAR;
 
 /// The pictures of one inspection, read at thumbnail size on all cores: from the
 /// thumbnail cache where it holds them, else taken out of the archive in one 7-Zip
@@ -79,7 +80,6 @@ private:
     void encodeKept(const QVector<int>& indices);
     bool keepGoing() const;
 
-    HZip zip;
     QString archivePath;
     QString tempDir;
     QString iconDir;
