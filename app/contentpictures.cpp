@@ -56,9 +56,14 @@ bool ContentPictures::keepGoing() const
     return busy && !stopping;
 }
 
+void ContentPictures::lookUp()
+{
+    package = ThumbnailCache::packageAt(archivePath);
+    found = cache.find(package);
+}
+
 void ContentPictures::start(const QVector<FILE_IN_VAR>& records, bool showBigImg)
 {
-    QHash<QString, qint64> sizes;
     // Members whose files would fall on one another: listed twice, or (where file names
     // ignore case) in another case.
     QHash<QString, int> namesakes;
@@ -72,21 +77,21 @@ void ContentPictures::start(const QVector<FILE_IN_VAR>& records, bool showBigImg
             picture.size = record.size;
             picture.placeholder = kind.placeholder;
             pictures.append(picture);
-            sizes.insert(record.filePath, record.size);
         }
     }
     if (pictures.isEmpty()) {
         return;
     }
-    package = ThumbnailCache::packageAt(archivePath);
     batchDir = tempDir + QStringLiteral("/pictures-") +
                QUuid::createUuid().toString(QUuid::WithoutBraces);
-    const QHash<QString, QByteArray> cached = cache.find(package, sizes);
 
     QStringList missing;
     for (int index = 0; index < pictures.size(); ++index) {
         Picture& picture = pictures[index];
-        picture.cached = cached.value(picture.member);
+        const auto cached = found.constFind(picture.member);
+        if (cached != found.constEnd() && cached->memberSize == picture.size) {
+            picture.cached = cached->image;
+        }
         if (picture.cached.isEmpty()) {
             picture.extracted = true;
             missing << picture.member;
@@ -97,6 +102,7 @@ void ContentPictures::start(const QVector<FILE_IN_VAR>& records, bool showBigImg
             picture.available = true;
         }
     }
+    found.clear();
     if (!missing.isEmpty()) {
         extraction = Running;
         threads.emplace_back([this, missing] { extract(missing); });
@@ -250,7 +256,7 @@ QImage ContentPictures::take(const QString& memberPath,
 
 void ContentPictures::remember()
 {
-    if (package.path.isEmpty()) {
+    if (pictures.isEmpty()) {
         return;
     }
     QVector<int> unencoded;

@@ -33,7 +33,10 @@ public:
     ContentPictures(const ContentPictures&) = delete;
     ContentPictures& operator=(const ContentPictures&) = delete;
 
-    /// Starts reading the picture of every member that the list shows as its own.
+    /// Looks the package up in the thumbnail cache; it need not be listed yet.
+    void lookUp();
+    /// Starts reading the picture of every member that the list shows as its own,
+    /// from the cache where lookUp() found it.
     void start(const QVector<FILE_IN_VAR>& records, bool showBigImg);
     /// The member's picture, waited for while `busy` holds, with `whileWaiting` called
     /// now and then meanwhile; its placeholder when it cannot be had.
@@ -89,6 +92,7 @@ private:
     std::atomic_int kept{0};
     ThumbnailCache cache;
     ThumbnailCache::Package package;
+    QHash<QString, ThumbnailCache::Entry> found;
     // The extracted pictures in 7-Zip's order, and how many of them it has written
     // whole; only the extraction thread changes the count. A picture whose file 7-Zip
     // may write twice is available only when the run is over.

@@ -310,12 +310,13 @@ void threadMan::inspectRow(int index)
         // One listing serves both stages: the description's size is known before
         // anything is extracted.
         QVector<FILE_IN_VAR> records;
+        ContentPictures pictures(archivePath, tempDir, dataFilePath(QStringLiteral("img")), busy);
         zip->PackFileList(archivePath);
+        // The thumbnail cache is read while 7-Zip lists the archive.
+        pictures.lookUp();
         zip->GetFileList(records, archivePath);
         if (busy) {
             // The pictures are read while the description is.
-            ContentPictures pictures(archivePath, tempDir, dataFilePath(QStringLiteral("img")),
-                                     busy);
             pictures.start(records, showBigImg);
             checkDependencies(archivePath, records);
             listVarContents(records, pictures);

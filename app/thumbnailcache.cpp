@@ -176,12 +176,11 @@ bool ThumbnailCache::failed(const QSqlQuery& query)
     return false;
 }
 
-QHash<QString, QByteArray> ThumbnailCache::find(const Package& package,
-                                                const QHash<QString, qint64>& memberSizes)
+QHash<QString, ThumbnailCache::Entry> ThumbnailCache::find(const Package& package)
 {
-    QHash<QString, QByteArray> found;
+    QHash<QString, Entry> found;
     if (opened) {
-        found = findStored(package, memberSizes);
+        found = findStored(package);
     }
     if (damaged) {
         rebuild();
@@ -190,10 +189,9 @@ QHash<QString, QByteArray> ThumbnailCache::find(const Package& package,
     return found;
 }
 
-QHash<QString, QByteArray> ThumbnailCache::findStored(const Package& package,
-                                                      const QHash<QString, qint64>& memberSizes)
+QHash<QString, ThumbnailCache::Entry> ThumbnailCache::findStored(const Package& package)
 {
-    QHash<QString, QByteArray> found;
+    QHash<QString, Entry> found;
     QStringList broken;
     QSqlDatabase db = QSqlDatabase::database(connection, false);
     QSqlQuery query(db);
@@ -205,15 +203,12 @@ QHash<QString, QByteArray> ThumbnailCache::findStored(const Package& package,
     }
     while (query.next()) {
         const QString member = query.value(0).toString();
-        if (memberSizes.value(member, -1) != query.value(1).toLongLong()) {
-            continue;
-        }
         const QByteArray image = query.value(3).toByteArray();
         if (checksum(image) != query.value(2).toByteArray()) {
             broken << member;
             continue;
         }
-        found.insert(member, image);
+        found.insert(member, {member, query.value(1).toLongLong(), image});
     }
     if (query.lastError().isValid()) {
         failed(query);

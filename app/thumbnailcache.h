@@ -50,11 +50,10 @@ public:
     ThumbnailCache(const ThumbnailCache&) = delete;
     ThumbnailCache& operator=(const ThumbnailCache&) = delete;
 
-    /// The encoded thumbnails stored for `package` in its present state, by member
-    /// path, for the members of `memberSizes` listed with the same size. Damaged
-    /// entries are dropped and left out.
-    QHash<QString, QByteArray> find(const Package& package,
-                                    const QHash<QString, qint64>& memberSizes);
+    /// The thumbnails stored for `package` in its present state, by member path; each
+    /// fits its member only when listed with the same size. Damaged entries are
+    /// dropped and left out.
+    QHash<QString, Entry> find(const Package& package);
     /// Stores thumbnails of `package`, dropping those of any other state of it, and
     /// counts all of its thumbnails as used now; then drops the least recently used
     /// entries while more than the cap is stored. Storing none only counts them as
@@ -74,8 +73,7 @@ private:
     bool prepareSchema();
     void close();
     void rebuild();
-    QHash<QString, QByteArray> findStored(const Package& package,
-                                          const QHash<QString, qint64>& memberSizes);
+    QHash<QString, Entry> findStored(const Package& package);
     void storeEntries(const Package& package, const QVector<Entry>& entries);
     void evict();
     // Each runs a statement and, when it fails, notes whether the file is damaged.
