@@ -340,7 +340,7 @@ QImage ThumbnailCache::decode(const QByteArray& bytes)
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
-    // A JPEG reader asked for less than the finest quality reads a fifth faster, and
+    // A JPEG reader asked for less than the finest quality reads a tenth faster, and
     // at thumbnail size the difference cannot be seen.
     reader.setQuality(0);
     return reader.read();
