@@ -19,6 +19,9 @@ const qint64 maxPixels = qint64(40) * 1000 * 1000;
 // Pictures read ahead of the one the list waits for: enough to keep every core busy,
 // few enough that a package of thousands of pictures is not held in memory at once.
 const int readAhead = 64;
+// Thumbnails from the cache read before the archive is listed: about as many as the
+// cores read while 7-Zip lists it, few enough to be held in memory at once.
+const int maxEarly = 128;
 // Thumbnails kept unencoded until the list is filled (a quarter of a MiB each); past
 // that, each is encoded as soon as it is read.
 const int maxKept = 512;
@@ -60,10 +63,36 @@ void ContentPictures::lookUp()
 {
     package = ThumbnailCache::packageAt(archivePath);
     found = cache.find(package);
+    // Nearly every thumbnail stored is shown again, so those read before the listing
+    // says which are needed are hardly ever read in vain.
+    earlyMembers = found.keys().mid(0, maxEarly);
+    earlyImages.resize(size_t(earlyMembers.size()));
+    for (int reader = qMax(1, QThread::idealThreadCount()); reader > 0; --reader) {
+        threads.emplace_back([this] { readEarly(); });
+    }
+}
+
+void ContentPictures::readEarly()
+{
+    for (int at = nextEarly++; at < earlyMembers.size() && keepGoing(); at = nextEarly++) {
+        earlyImages[size_t(at)] = ThumbnailCache::decode(found.value(earlyMembers.at(at)).image);
+    }
 }
 
 void ContentPictures::start(const QVector<FILE_IN_VAR>& records, bool showBigImg)
 {
+    // The early readers end at once; what they read is then in view.
+    nextEarly = earlyMembers.size();
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    threads.clear();
+    QHash<QString, QImage> early;
+    for (int at = 0; at < earlyMembers.size(); ++at) {
+        early.insert(earlyMembers.at(at), earlyImages[size_t(at)]);
+    }
+    earlyImages.clear();
+
     // Members whose files would fall on one another: listed twice, or (where file names
     // ignore case) in another case.
     QHash<QString, int> namesakes;
@@ -91,8 +120,12 @@ void ContentPictures::start(const QVector<FILE_IN_VAR>& records, bool showBigImg
         const auto cached = found.constFind(picture.member);
         if (cached != found.constEnd() && cached->memberSize == picture.size) {
             picture.cached = cached->image;
+            picture.image = early.value(picture.member);
         }
-        if (picture.cached.isEmpty()) {
+        if (!picture.image.isNull()) {
+            picture.available = picture.started = picture.done = true;
+            picture.cached.clear();
+        } else if (picture.cached.isEmpty()) {
             picture.extracted = true;
             missing << picture.member;
             extractionOrder << index;

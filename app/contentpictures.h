@@ -33,7 +33,8 @@ public:
     ContentPictures(const ContentPictures&) = delete;
     ContentPictures& operator=(const ContentPictures&) = delete;
 
-    /// Looks the package up in the thumbnail cache; it need not be listed yet.
+    /// Looks the package up in the thumbnail cache, and starts reading the first
+    /// thumbnails found; the package need not be listed yet.
     void lookUp();
     /// Starts reading the picture of every member that the list shows as its own,
     /// from the cache where lookUp() found it.
@@ -72,6 +73,7 @@ private:
         Failed,
     };
 
+    void readEarly();
     void extract(const QStringList& members);
     bool watchExtraction();
     void makeAvailable(int from, int to);
@@ -93,6 +95,11 @@ private:
     ThumbnailCache cache;
     ThumbnailCache::Package package;
     QHash<QString, ThumbnailCache::Entry> found;
+    // Thumbnails of `found` read while the archive is listed, each by a thread of its own
+    // into its place; start() takes them once those threads are over.
+    QStringList earlyMembers;
+    std::vector<QImage> earlyImages;
+    std::atomic_int nextEarly{0};
     // The extracted pictures in 7-Zip's order, and how many of them it has written
     // whole; only the extraction thread changes the count. A picture whose file 7-Zip
     // may write twice is available only when the run is over.
