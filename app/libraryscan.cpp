@@ -92,8 +92,9 @@ void walk(const QString& folder, QSet<QString>& seen, QVector<IndexedPackage>& f
         if (name[0] == '.' || (entry->d_type == DT_REG && !package)) {
             continue;
         }
+        const QString path = prefix + QFile::decodeName(name);
         if (entry->d_type == DT_DIR) {
-            walk(prefix + QFile::decodeName(name), seen, found, stop);
+            walk(path, seen, found, stop);
             continue;
         }
         // Links are followed, as QDir follows them; broken ones are left out.
@@ -102,9 +103,9 @@ void walk(const QString& folder, QSet<QString>& seen, QVector<IndexedPackage>& f
             continue;
         }
         if (S_ISDIR(status.st_mode)) {
-            walk(prefix + QFile::decodeName(name), seen, found, stop);
+            walk(path, seen, found, stop);
         } else if (S_ISREG(status.st_mode) && package) {
-            found.append(fromStatus(prefix + QFile::decodeName(name), status));
+            found.append(fromStatus(path, status));
         }
     }
     ::closedir(directory);
