@@ -1,8 +1,10 @@
 #include "contentpictures.h"
 
 #include "contentkind.h"
+#include "hvararchive.h"
 #include "hzip.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -114,6 +116,10 @@ void ContentPictures::start(const QVector<FILE_IN_VAR>& records, bool showBigImg
     batchDir = tempDir + QStringLiteral("/pictures-") +
                QUuid::createUuid().toString(QUuid::WithoutBraces);
 
+    // What the in-process reader refuses goes to 7-Zip, as do members that 7-Zip would
+    // write over one another, which it reads as files.
+    HVarArchive archive;
+    archive.open(archivePath);
     QStringList missing;
     for (int index = 0; index < pictures.size(); ++index) {
         Picture& picture = pictures[index];
@@ -122,17 +128,21 @@ void ContentPictures::start(const QVector<FILE_IN_VAR>& records, bool showBigImg
             picture.cached = cached->image;
             picture.image = early.value(picture.member);
         }
+        const bool namesake = namesakes.value(picture.member.toLower()) > 1;
         if (!picture.image.isNull()) {
             picture.available = picture.started = picture.done = true;
             picture.cached.clear();
-        } else if (picture.cached.isEmpty()) {
-            picture.extracted = true;
+        } else if (!picture.cached.isEmpty()) {
+            picture.available = true;
+        } else if (!namesake && archive.readable(picture.member)) {
+            picture.source = InProcess;
+            picture.available = true;
+        } else {
+            picture.source = SevenZip;
             missing << picture.member;
             extractionOrder << index;
             extractionFiles << extractedFile(picture.member);
-            writtenTwice << (namesakes.value(picture.member.toLower()) > 1);
-        } else {
-            picture.available = true;
+            writtenTwice << namesake;
         }
     }
     found.clear();
@@ -208,6 +218,8 @@ void ContentPictures::startReading(int end)
 
 void ContentPictures::readQueued()
 {
+    // An archive reader of this thread's own, opened when first needed.
+    HVarArchive archive;
     std::unique_lock<std::mutex> lock(mutex);
     for (;;) {
         changed.wait(lock, [this] {
@@ -219,17 +231,17 @@ void ContentPictures::readQueued()
         const int index = queue.front();
         queue.pop_front();
         lock.unlock();
-        read(index);
+        read(index, archive);
         lock.lock();
     }
 }
 
-void ContentPictures::read(int index)
+void ContentPictures::read(int index, HVarArchive& archive)
 {
     std::unique_lock<std::mutex> lock(mutex);
     const QString member = pictures.at(index).member;
     const QByteArray cached = pictures.at(index).cached;
-    const bool extracted = pictures.at(index).extracted;
+    const Source source = pictures.at(index).source;
     lock.unlock();
 
     QImage image;
@@ -237,10 +249,10 @@ void ContentPictures::read(int index)
     QByteArray encoded;
     if (!keepGoing()) {
         // Nobody waits for it any more.
-    } else if (!extracted) {
+    } else if (source == Cache) {
         image = ThumbnailCache::decode(cached);
     } else {
-        image = readExtracted(member);
+        image = source == InProcess ? readInProcess(member, archive) : readExtracted(member);
         // Encoding for the cache waits until the list is filled, unless that would
         // hold too many thumbnails in memory.
         if (!image.isNull() && kept.fetch_add(1) < maxKept) {
@@ -298,8 +310,9 @@ void ContentPictures::remember()
         std::lock_guard<std::mutex> lock(mutex);
         // A run that failed or was cut off may have left files half written.
         extractedWell = extraction == Extracted;
-        for (int index = 0; extractedWell && index < pictures.size(); ++index) {
-            if (!pictures.at(index).thumbnail.isNull()) {
+        for (int index = 0; index < pictures.size(); ++index) {
+            const Picture& picture = pictures.at(index);
+            if ((extractedWell || picture.source == InProcess) && !picture.thumbnail.isNull()) {
                 unencoded << index;
             }
         }
@@ -309,7 +322,7 @@ void ContentPictures::remember()
     {
         std::lock_guard<std::mutex> lock(mutex);
         for (Picture& picture : pictures) {
-            if (extractedWell && !picture.encoded.isEmpty()) {
+            if ((extractedWell || picture.source == InProcess) && !picture.encoded.isEmpty()) {
                 entries.append({picture.member, picture.size, picture.encoded});
                 picture.encoded.clear();
             }
@@ -369,6 +382,23 @@ QImage ContentPictures::readExtracted(const QString& member) const
     return image;
 }
 
+QImage ContentPictures::readInProcess(const QString& member, HVarArchive& archive) const
+{
+    QByteArray data;
+    if (!archive.isOpen() && !archive.open(archivePath)) {
+        return QImage();
+    }
+    // The reader checks what it unpacks against the archive's checksum: a damaged
+    // picture shows its placeholder rather than half an image.
+    if (!archive.read(member, data)) {
+        return QImage();
+    }
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    return readThumbnail(reader);
+}
+
 QImage ContentPictures::placeholder(const QString& name)
 {
     auto found = placeholders.constFind(name);
@@ -381,6 +411,11 @@ QImage ContentPictures::placeholder(const QString& name)
 QImage ContentPictures::readThumbnail(const QString& file)
 {
     QImageReader reader(file);
+    return readThumbnail(reader);
+}
+
+QImage ContentPictures::readThumbnail(QImageReader& reader)
+{
     const QSize size = reader.size();
     if (size.isValid()) {
         if (qint64(size.width()) * size.height() > maxPixels) {

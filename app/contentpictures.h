@@ -17,13 +17,16 @@
 #include <thread>
 #include <vector>
 
+class HVarArchive;
+class QImageReader;
 struct FILE_IN_VAR;
 
 /// The pictures of one inspection, read at thumbnail size on all cores: from the
-/// thumbnail cache where it holds them, else taken out of the archive in one 7-Zip
-/// run of its own, each read as soon as 7-Zip has written it. A picture that cannot be had shows
-/// its placeholder. An extracted file is deleted as soon as its picture has been read.
-/// All work ends soon after `busy` is cleared.
+/// thumbnail cache where it holds them, else unpacked from the archive in process.
+/// Those that the in-process reader refuses (such as a name the archive holds twice)
+/// are taken out in one 7-Zip run of their own, each read as soon as 7-Zip has
+/// written it and deleted once read. A picture that cannot be had shows its
+/// placeholder. All work ends soon after `busy` is cleared.
 class ContentPictures
 {
 public:
@@ -44,22 +47,28 @@ public:
     QImage take(const QString& memberPath, const std::function<void()>& whileWaiting);
     /// A picture of the icon folder, such as "/json.jpg".
     QImage placeholder(const QString& name);
-    /// Keeps the thumbnails read from the archive in the cache for the next time, when
-    /// 7-Zip took them out without error, and counts those found there as used.
+    /// Keeps the thumbnails read from the archive in the cache for the next time (those
+    /// of 7-Zip when its run had no error), and counts those found there as used.
     void remember();
 
     /// A picture scaled to fit the list's icons, read at that size.
     static QImage readThumbnail(const QString& file);
 
 private:
+    enum Source
+    {
+        Cache,
+        InProcess,
+        SevenZip,
+    };
     struct Picture
     {
         QString member;
         qint64 size = 0;
         QString placeholder;
+        Source source = Cache;
         QByteArray cached;  // the thumbnail found in the cache, until it is read
-        bool extracted = false; // taken out of the archive rather than the cache
-        bool available = false; // cached, or written whole by 7-Zip
+        bool available = false; // cached, unpacked in process, or written whole by 7-Zip
         bool started = false;
         bool done = false;
         QImage image;       // until taken
@@ -79,8 +88,10 @@ private:
     void makeAvailable(int from, int to);
     void startReading(int end);
     void readQueued();
-    void read(int index);
+    void read(int index, HVarArchive& archive);
+    QImage readInProcess(const QString& member, HVarArchive& archive) const;
     QString extractedFile(const QString& member) const;
+    static QImage readThumbnail(QImageReader& reader);
     QImage readExtracted(const QString& member) const;
     void encodeKept(const QVector<int>& indices);
     bool keepGoing() const;

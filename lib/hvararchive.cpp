@@ -4,7 +4,6 @@
 
 #include <zip.h>
 
-#include <cstring>
 #include <limits>
 
 HVarArchive::~HVarArchive()
@@ -41,6 +40,7 @@ void HVarArchive::close()
         zip_discard(archive);
         archive = nullptr;
     }
+    indexByName.clear();
 }
 
 QStringList HVarArchive::members() const
@@ -60,50 +60,74 @@ QStringList HVarArchive::members() const
 
 qint64 HVarArchive::locate(const QString& member)
 {
-    const QByteArray wanted = member.toUtf8();
-    const zip_int64_t count = zip_get_num_entries(archive, 0);
-    qint64 found = -1;
-    for (zip_int64_t i = 0; i < count; ++i) {
-        const char* name = zip_get_name(archive, zip_uint64_t(i), ZIP_FL_ENC_GUESS);
-        if (name == nullptr || std::strcmp(name, wanted.constData()) != 0) {
-            continue;
+    if (indexByName.isEmpty()) {
+        const zip_int64_t count = zip_get_num_entries(archive, 0);
+        for (zip_int64_t i = 0; i < count; ++i) {
+            if (const char* name = zip_get_name(archive, zip_uint64_t(i), ZIP_FL_ENC_GUESS)) {
+                // Two members of one name: which one a reader takes is anybody's guess.
+                const QByteArray key(name);
+                indexByName.insert(key, indexByName.contains(key) ? -1 : i);
+            }
         }
-        // Two members of one name: which one a reader takes is anybody's guess.
-        if (found >= 0) {
-            fail(QStringLiteral("the archive holds %1 twice").arg(member));
-            return -1;
-        }
-        found = i;
     }
-    if (found < 0) {
+    const qint64 found = indexByName.value(member.toUtf8(), -2);
+    if (found == -2) {
         fail(QStringLiteral("no %1 in the archive").arg(member));
+    } else if (found < 0) {
+        fail(QStringLiteral("the archive holds %1 twice").arg(member));
     }
-    return found;
+    return found < 0 ? -1 : found;
+}
+
+qint64 HVarArchive::entry(const QString& member, qint64 limit, qint64& size)
+{
+    reason.clear();
+    if (archive == nullptr) {
+        fail(QStringLiteral("no archive open"));
+        return -1;
+    }
+    const qint64 index = locate(member);
+    if (index < 0) {
+        return -1;
+    }
+    zip_stat_t stat;
+    if (zip_stat_index(archive, zip_uint64_t(index), 0, &stat) != 0 ||
+        !(stat.valid & ZIP_STAT_SIZE)) {
+        fail(QStringLiteral("cannot read the entry of %1").arg(member));
+        return -1;
+    }
+    if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE) {
+        fail(QStringLiteral("%1 is encrypted").arg(member));
+        return -1;
+    }
+    if ((stat.valid & ZIP_STAT_COMP_METHOD) &&
+        !zip_compression_method_supported(stat.comp_method, 0)) {
+        fail(QStringLiteral("%1 is packed in a way this reader does not know").arg(member));
+        return -1;
+    }
+    // A QByteArray holds at most INT_MAX bytes, one of them ours.
+    limit = qBound<qint64>(0, limit, std::numeric_limits<int>::max() - 1);
+    if (stat.size > zip_uint64_t(limit)) {
+        fail(QStringLiteral("%1 is larger than %2 bytes").arg(member).arg(limit));
+        return -1;
+    }
+    size = qint64(stat.size);
+    return index;
+}
+
+bool HVarArchive::readable(const QString& member, qint64 limit)
+{
+    qint64 size = 0;
+    return entry(member, limit, size) >= 0;
 }
 
 bool HVarArchive::read(const QString& member, QByteArray& data, qint64 limit)
 {
     data.clear();
-    reason.clear();
-    if (archive == nullptr) {
-        return fail(QStringLiteral("no archive open"));
-    }
-    const qint64 index = locate(member);
+    qint64 expected = 0;
+    const qint64 index = entry(member, limit, expected);
     if (index < 0) {
         return false;
-    }
-    zip_stat_t stat;
-    if (zip_stat_index(archive, zip_uint64_t(index), 0, &stat) != 0 ||
-        !(stat.valid & ZIP_STAT_SIZE)) {
-        return fail(QStringLiteral("cannot read the entry of %1").arg(member));
-    }
-    if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE) {
-        return fail(QStringLiteral("%1 is encrypted").arg(member));
-    }
-    // A QByteArray holds at most INT_MAX bytes, one of them ours.
-    limit = qBound<qint64>(0, limit, std::numeric_limits<int>::max() - 1);
-    if (stat.size > zip_uint64_t(limit)) {
-        return fail(QStringLiteral("%1 is larger than %2 bytes").arg(member).arg(limit));
     }
     zip_file_t* file = zip_fopen_index(archive, zip_uint64_t(index), 0);
     if (file == nullptr) {
@@ -112,7 +136,6 @@ bool HVarArchive::read(const QString& member, QByteArray& data, qint64 limit)
     }
     // One byte more than the stated size is asked for, so that a member that unpacks
     // to more than it claims is caught without reading further.
-    const qint64 expected = qint64(stat.size);
     data.resize(int(expected + 1));
     qint64 total = 0;
     QString problem;

@@ -4,6 +4,7 @@
 #include "dovetalk_global.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -38,6 +39,11 @@ public:
     /// with their trailing "/", in the archive's order.
     QStringList members() const;
 
+    /// Whether read() would try to unpack `member`: it is there once, unencrypted,
+    /// at most `limit` bytes and packed in a way this reader knows. Its data is not
+    /// looked at. When not, error() tells why.
+    bool readable(const QString& member, qint64 limit = defaultLimit);
+
     /// Reads the member `member` whole into `data`, if it is at most `limit` bytes.
     /// On refusal `data` is empty and error() tells why.
     bool read(const QString& member, QByteArray& data, qint64 limit = defaultLimit);
@@ -50,9 +56,14 @@ private:
     // Index of the only member named `member`; -1 (with a reason) when there is none
     // or more than one.
     qint64 locate(const QString& member);
+    // Index of `member` when readable(), with its size; -1 (with a reason) when not.
+    qint64 entry(const QString& member, qint64 limit, qint64& size);
 
     zip* archive = nullptr;
     QString reason;
+    // Index of each member by its UTF-8 name, -1 for a name held twice; made when a
+    // member is first looked for.
+    QHash<QByteArray, qint64> indexByName;
 };
 
 #endif // HVARARCHIVE_H

@@ -232,43 +232,52 @@ void TestInspection::scratchFolders()
 
 void TestInspection::thumbnailCache_data()
 {
-    // The change made between the two inspections, and what the pictures show after it.
+    // The change made between the two inspections, and what the pictures show after it:
+    // the JPEGs, and the PNGs (two of them, alike but for case, taken out by 7-Zip).
     QTest::addColumn<QString>("change");
-    QTest::addColumn<QString>("picturesAfter");
-    QTest::newRow("empty cache") << QString("remove") << "red";
-    QTest::newRow("warm cache, no extraction") << QString("") << "red";
-    QTest::newRow("cache file truncated") << QString("truncate") << "red";
-    QTest::newRow("cache file garbage") << QString("garbage") << "red";
-    QTest::newRow("cache entries garbage") << QString("entries") << "red";
-    QTest::newRow("package changed, sizes kept") << QString("package") << "blue";
-    QTest::newRow("over the cap") << QString("cap") << "red";
-    QTest::newRow("failed extraction") << QString("remove") << "placeholder";
+    QTest::addColumn<QString>("jpegsAfter");
+    QTest::addColumn<QString>("pngsAfter");
+    QTest::newRow("empty cache") << QString("remove") << "red" << "red";
+    QTest::newRow("warm cache, no extraction") << QString("") << "red" << "red";
+    QTest::newRow("cache file truncated") << QString("truncate") << "red" << "red";
+    QTest::newRow("cache file garbage") << QString("garbage") << "red" << "red";
+    QTest::newRow("cache entries garbage") << QString("entries") << "red" << "red";
+    QTest::newRow("package changed, sizes kept") << QString("package") << "blue" << "blue";
+    QTest::newRow("over the cap") << QString("cap") << "red" << "red";
+    QTest::newRow("failed extraction") << QString("remove") << "red" << "placeholder";
+    QTest::newRow("damaged JPEGs") << QString("damage") << "placeholder" << "red";
 }
 
 void TestInspection::thumbnailCache()
 {
     QFETCH(QString, change);
-    QFETCH(QString, picturesAfter);
+    QFETCH(QString, jpegsAfter);
+    QFETCH(QString, pngsAfter);
     // The second inspection runs a 7-Zip that lists, but fails every batch extraction.
     const bool extractionFails = QString(QTest::currentDataTag()).contains("extraction");
     // Stored, padded to one size: only the package's time tells the colours apart. More
     // pictures than one 7-Zip run takes and than are read ahead.
-    const auto makePackage = [](const QString& path, const QColor& color) {
-        const QByteArray jpg = TestArchive::picture(64, 64, "JPG", color).leftJustified(3000, 0);
+    const auto jpg = [](const QColor& color) {
+        return TestArchive::picture(64, 64, "JPG", color).leftJustified(3000, 0);
+    };
+    const auto makePackage = [&jpg](const QString& path, const QColor& color) {
+        const QByteArray png = TestArchive::picture(8, 8, "PNG", color);
         QMap<QString, QByteArray> members{{"Saves/scene/A.json", "{}"},
-                                          {"Custom/Sounds/c.wav", "x"}};
-        members.insert("Custom/B.png", TestArchive::picture(8, 8, "PNG", color));
+                                          {"Custom/Sounds/c.wav", "x"},
+                                          {"Custom/B.png", png},
+                                          {"Custom/b.png", png}};
         for (int i = 0; i < 70; ++i) {
-            members.insert(QString("Saves/scene/%1.jpg").arg(i), jpg);
+            members.insert(QString("Saves/scene/%1.jpg").arg(i), jpg(color));
         }
         return TestArchive::create(path, members, {"-tzip", "-mx0"});
     };
     const QString package = dir.path() + "/cache/" + QTest::currentDataTag() + "/P.Q.1.var";
     QVERIFY(makePackage(package, QColor(200, 40, 40)));
-    QStringList before = inspect(package);
-    QCOMPARE(before.filter(" red").size(), 71);
+    const QStringList before = inspect(package);
+    QCOMPARE(before.filter(" red").size(), 72);
 
     const QString cacheFile = ThumbnailCache::defaultFile();
+    const QFileInfo old(package);
     if (change == "remove") {
         QVERIFY(QFile::remove(cacheFile));
     } else if (change == "truncate" || change == "garbage") {
@@ -281,17 +290,24 @@ void TestInspection::thumbnailCache()
         db.setDatabaseName(cacheFile);
         QVERIFY(db.open() && QSqlQuery(db).exec("UPDATE thumbnails SET image = randomblob(900)"));
     } else if (change == "package") {
-        const QFileInfo old(package);
         QVERIFY(QFile::remove(package) && makePackage(package, QColor(40, 40, 200)));
+    } else if (change == "damage") {
+        // One byte of each stored JPEG changed: the archive's checksums no longer match.
+        QByteArray damaged = jpg(QColor(200, 40, 40));
+        damaged[2000] = 'x';
+        QVERIFY(TestFiles::write(
+            package, TestFiles::read(package).replace(jpg(QColor(200, 40, 40)), damaged)));
+    } else if (change == "cap") {
+        ThumbnailCache small(cacheFile, 100000);
+        small.store({"/other.var", 1, 1}, {{"x.jpg", 1, QByteArray(90000, 'x')}});
+        QCOMPARE(small.find({"/other.var", 1, 1}).size(), 1);
+    }
+    if (change == "package" || change == "damage") {
         QCOMPARE(
             QProcess::execute(
                 "touch", {"-d", old.lastModified().addSecs(10).toString(Qt::ISODate), package}),
             0);
         QCOMPARE(QFileInfo(package).size(), old.size());
-    } else if (change == "cap") {
-        ThumbnailCache small(cacheFile, 100000);
-        small.store({"/other.var", 1, 1}, {{"x.jpg", 1, QByteArray(90000, 'x')}});
-        QCOMPARE(small.find({"/other.var", 1, 1}).size(), 1);
     }
     QSqlDatabase::removeDatabase("damage");
     const QString fake = dir.path() + "/fake7z";
@@ -299,7 +315,10 @@ void TestInspection::thumbnailCache()
                                              TestArchive::sevenZip().toUtf8() + "' \"$@\""));
     const auto sevenZip = TestFiles::scopedEnvironment(
         "DOVETALK_7Z", extractionFails ? fake : TestArchive::sevenZip());
-    QCOMPARE(inspect(package), before.replaceInStrings(" red", " " + picturesAfter));
+    QStringList expected = before;
+    expected.replaceInStrings(QRegularExpression("(png) red$"), "\\1 " + pngsAfter);
+    expected.replaceInStrings(QRegularExpression("(\\.) red$"), "\\1 " + jpegsAfter);
+    QCOMPARE(inspect(package), expected);
 }
 
 QTEST_MAIN(TestInspection)
