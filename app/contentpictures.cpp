@@ -21,8 +21,8 @@ const qint64 maxPixels = qint64(40) * 1000 * 1000;
 // Pictures read ahead of the one the list waits for: enough to keep every core busy,
 // few enough that a package of thousands of pictures is not held in memory at once.
 const int readAhead = 64;
-// Thumbnails from the cache read before the archive is listed: about as many as the
-// cores read while 7-Zip lists it, few enough to be held in memory at once.
+// Pictures read before the archive is listed: more than the cores read while 7-Zip
+// lists it, few enough to be held in memory at once.
 const int maxEarly = 128;
 // Thumbnails kept unencoded until the list is filled (a quarter of a MiB each); past
 // that, each is encoded as soon as it is read.
@@ -36,8 +36,10 @@ const std::chrono::milliseconds pollTime(20);
 } // namespace
 
 ContentPictures::ContentPictures(const QString& archivePath, const QString& tempDir,
-                                 const QString& iconDir, const std::atomic_bool& busy)
-    : archivePath(archivePath), tempDir(tempDir), iconDir(iconDir), busy(busy)
+                                 const QString& iconDir, bool showBigImg,
+                                 const std::atomic_bool& busy)
+    : archivePath(archivePath), tempDir(tempDir), iconDir(iconDir), showBigImg(showBigImg),
+      busy(busy)
 {
 }
 
@@ -65,96 +67,131 @@ void ContentPictures::lookUp()
 {
     package = ThumbnailCache::packageAt(archivePath);
     found = cache.find(package);
-    // Nearly every thumbnail stored is shown again, so those read before the listing
-    // says which are needed are hardly ever read in vain.
-    earlyMembers = found.keys().mid(0, maxEarly);
-    earlyImages.resize(size_t(earlyMembers.size()));
-    for (int reader = qMax(1, QThread::idealThreadCount()); reader > 0; --reader) {
-        threads.emplace_back([this] { readEarly(); });
+    // Nearly every thumbnail stored is shown again, and the archive's own directory
+    // names nearly every picture the listing will: those read before the listing says
+    // which are needed are hardly ever read in vain.
+    for (auto it = found.cbegin(); it != found.cend() && early.size() < size_t(maxEarly); ++it) {
+        early.push_back({it.key(), it->image, 0, QImage()});
+    }
+    if (directory.open(archivePath)) {
+        for (const QString& member : directory.members()) {
+            if (early.size() >= size_t(maxEarly)) {
+                break;
+            }
+            const ContentKind kind = ContentKind::of(member);
+            if (kind.type == ContentKind::Picture && !found.contains(member)) {
+                early.push_back({member, QByteArray(),
+                                 showBigImg ? HVarArchive::defaultLimit : kind.sizeLimit,
+                                 QImage()});
+            }
+        }
+    }
+    earlyReaders = qMax(1, QThread::idealThreadCount());
+    for (int reader = earlyReaders; reader > 0; --reader) {
+        threads.emplace_back([this] { runReader(); });
     }
 }
 
-void ContentPictures::readEarly()
+void ContentPictures::runReader()
 {
-    for (int at = nextEarly++; at < earlyMembers.size() && keepGoing(); at = nextEarly++) {
-        earlyImages[size_t(at)] = ThumbnailCache::decode(found.value(earlyMembers.at(at)).image);
+    // An archive reader of this thread's own, opened when first needed.
+    HVarArchive archive;
+    for (int at = nextEarly++; at < int(early.size()) && keepGoing(); at = nextEarly++) {
+        Early& picture = early[size_t(at)];
+        if (!picture.cached.isEmpty()) {
+            picture.image = ThumbnailCache::decode(picture.cached);
+        } else {
+            picture.image = readInProcess(picture.member, picture.limit, archive);
+        }
     }
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        --earlyReaders;
+    }
+    changed.notify_all();
+    readQueued(archive);
 }
 
-void ContentPictures::start(const QVector<FILE_IN_VAR>& records, bool showBigImg)
+void ContentPictures::start(const QVector<FILE_IN_VAR>& records)
 {
-    // The early readers end at once; what they read is then in view.
-    nextEarly = earlyMembers.size();
-    for (std::thread& thread : threads) {
-        thread.join();
+    // The readers leave the early pictures; what they read is then in view.
+    nextEarly = int(early.size());
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [this] { return earlyReaders == 0; });
     }
-    threads.clear();
-    QHash<QString, QImage> early;
-    for (int at = 0; at < earlyMembers.size(); ++at) {
-        early.insert(earlyMembers.at(at), earlyImages[size_t(at)]);
+    QHash<QString, const Early*> earlyOf;
+    for (const Early& picture : early) {
+        earlyOf.insert(picture.member, &picture);
     }
-    earlyImages.clear();
 
     // Members whose files would fall on one another: listed twice, or (where file names
     // ignore case) in another case.
     QHash<QString, int> namesakes;
+    QVector<Picture> made;
     for (const FILE_IN_VAR& record : records) {
         ++namesakes[record.filePath.toLower()];
         const ContentKind kind = ContentKind::of(record.filePath);
         if (kind.fits(record.size, showBigImg) && !indexOf.contains(record.filePath)) {
-            indexOf.insert(record.filePath, pictures.size());
+            indexOf.insert(record.filePath, made.size());
             Picture picture;
             picture.member = record.filePath;
             picture.size = record.size;
             picture.placeholder = kind.placeholder;
-            pictures.append(picture);
+            made.append(picture);
         }
     }
-    if (pictures.isEmpty()) {
-        return;
+    if (!made.isEmpty()) {
+        batchDir = tempDir + QStringLiteral("/pictures-") +
+                   QUuid::createUuid().toString(QUuid::WithoutBraces);
     }
-    batchDir = tempDir + QStringLiteral("/pictures-") +
-               QUuid::createUuid().toString(QUuid::WithoutBraces);
 
     // What the in-process reader refuses goes to 7-Zip, as do members that 7-Zip would
     // write over one another, which it reads as files.
-    HVarArchive archive;
-    archive.open(archivePath);
     QStringList missing;
-    for (int index = 0; index < pictures.size(); ++index) {
-        Picture& picture = pictures[index];
+    for (int index = 0; index < made.size(); ++index) {
+        Picture& picture = made[index];
+        const Early* read = earlyOf.value(picture.member);
         const auto cached = found.constFind(picture.member);
+        const bool namesake = namesakes.value(picture.member.toLower()) > 1;
         if (cached != found.constEnd() && cached->memberSize == picture.size) {
             picture.cached = cached->image;
-            picture.image = early.value(picture.member);
-        }
-        const bool namesake = namesakes.value(picture.member.toLower()) > 1;
-        if (!picture.image.isNull()) {
-            picture.available = picture.started = picture.done = true;
-            picture.cached.clear();
-        } else if (!picture.cached.isEmpty()) {
             picture.available = true;
-        } else if (!namesake && archive.readable(picture.member)) {
-            picture.source = InProcess;
-            picture.available = true;
-        } else {
+            if (read && !read->cached.isEmpty() && !read->image.isNull()) {
+                picture.image = read->image;
+                picture.started = picture.done = true;
+                picture.cached.clear();
+            }
+        } else if (namesake || !directory.readable(picture.member)) {
             picture.source = SevenZip;
             missing << picture.member;
             extractionOrder << index;
             extractionFiles << extractedFile(picture.member);
             writtenTwice << namesake;
+        } else {
+            picture.source = InProcess;
+            picture.available = true;
+            if (read && read->cached.isEmpty() && !read->image.isNull()) {
+                picture.image = picture.thumbnail = read->image;
+                picture.started = picture.done = true;
+                ++kept;
+            }
         }
     }
+    early.clear();
     found.clear();
-    if (!missing.isEmpty()) {
-        extraction = Running;
-        threads.emplace_back([this, missing] { extract(missing); });
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        pictures = std::move(made);
+        listed = true;
+        if (!missing.isEmpty()) {
+            extraction = Running;
+        }
+        readEnd = readAhead;
+        startReading(readEnd);
     }
-    readEnd = readAhead;
-    startReading(readEnd);
-    // A thread a core for reading; 7-Zip mostly waits for the disk.
-    for (int reader = qMax(1, QThread::idealThreadCount()); reader > 0; --reader) {
-        threads.emplace_back([this] { readQueued(); });
+    if (!missing.isEmpty()) {
+        threads.emplace_back([this, missing] { extract(missing); });
     }
 }
 
@@ -216,14 +253,12 @@ void ContentPictures::startReading(int end)
     changed.notify_all();
 }
 
-void ContentPictures::readQueued()
+void ContentPictures::readQueued(HVarArchive& archive)
 {
-    // An archive reader of this thread's own, opened when first needed.
-    HVarArchive archive;
     std::unique_lock<std::mutex> lock(mutex);
     for (;;) {
         changed.wait(lock, [this] {
-            return stopping || !queue.empty() || firstUnstarted == pictures.size();
+            return stopping || !queue.empty() || (listed && firstUnstarted == pictures.size());
         });
         if (stopping || queue.empty()) {
             return;
@@ -252,7 +287,8 @@ void ContentPictures::read(int index, HVarArchive& archive)
     } else if (source == Cache) {
         image = ThumbnailCache::decode(cached);
     } else {
-        image = source == InProcess ? readInProcess(member, archive) : readExtracted(member);
+        image = source == InProcess ? readInProcess(member, HVarArchive::defaultLimit, archive)
+                                    : readExtracted(member);
         // Encoding for the cache waits until the list is filled, unless that would
         // hold too many thumbnails in memory.
         if (!image.isNull() && kept.fetch_add(1) < maxKept) {
@@ -382,7 +418,8 @@ QImage ContentPictures::readExtracted(const QString& member) const
     return image;
 }
 
-QImage ContentPictures::readInProcess(const QString& member, HVarArchive& archive) const
+QImage ContentPictures::readInProcess(const QString& member, qint64 limit,
+                                      HVarArchive& archive) const
 {
     QByteArray data;
     if (!archive.isOpen() && !archive.open(archivePath)) {
@@ -390,7 +427,7 @@ QImage ContentPictures::readInProcess(const QString& member, HVarArchive& archiv
     }
     // The reader checks what it unpacks against the archive's checksum: a damaged
     // picture shows its placeholder rather than half an image.
-    if (!archive.read(member, data)) {
+    if (!archive.read(member, data, limit)) {
         return QImage();
     }
     QBuffer buffer(&data);

@@ -1,6 +1,7 @@
 #ifndef CONTENTPICTURES_H
 #define CONTENTPICTURES_H
 
+#include "hvararchive.h"
 #include "thumbnailcache.h"
 
 #include <QHash>
@@ -17,7 +18,6 @@
 #include <thread>
 #include <vector>
 
-class HVarArchive;
 class QImageReader;
 struct FILE_IN_VAR;
 
@@ -31,17 +31,18 @@ class ContentPictures
 {
 public:
     ContentPictures(const QString& archivePath, const QString& tempDir, const QString& iconDir,
-                    const std::atomic_bool& busy);
+                    bool showBigImg, const std::atomic_bool& busy);
     ~ContentPictures();
     ContentPictures(const ContentPictures&) = delete;
     ContentPictures& operator=(const ContentPictures&) = delete;
 
     /// Looks the package up in the thumbnail cache, and starts reading the first
-    /// thumbnails found; the package need not be listed yet.
+    /// thumbnails found and the first pictures of the archive; the package need not be
+    /// listed yet.
     void lookUp();
-    /// Starts reading the picture of every member that the list shows as its own,
-    /// from the cache where lookUp() found it.
-    void start(const QVector<FILE_IN_VAR>& records, bool showBigImg);
+    /// After lookUp(): starts reading the picture of every member that the list shows
+    /// as its own, from the cache where lookUp() found it.
+    void start(const QVector<FILE_IN_VAR>& records);
     /// The member's picture, waited for while `busy` holds, with `whileWaiting` called
     /// now and then meanwhile; its placeholder when it cannot be had.
     QImage take(const QString& memberPath, const std::function<void()>& whileWaiting);
@@ -82,14 +83,14 @@ private:
         Failed,
     };
 
-    void readEarly();
+    void runReader();
     void extract(const QStringList& members);
     bool watchExtraction();
     void makeAvailable(int from, int to);
     void startReading(int end);
-    void readQueued();
+    void readQueued(HVarArchive& archive);
     void read(int index, HVarArchive& archive);
-    QImage readInProcess(const QString& member, HVarArchive& archive) const;
+    QImage readInProcess(const QString& member, qint64 limit, HVarArchive& archive) const;
     QString extractedFile(const QString& member) const;
     static QImage readThumbnail(QImageReader& reader);
     QImage readExtracted(const QString& member) const;
@@ -100,17 +101,29 @@ private:
     QString tempDir;
     QString iconDir;
     QString batchDir;
+    bool showBigImg;
     const std::atomic_bool& busy;
     std::atomic_bool stopping{false};
     std::atomic_int kept{0};
     ThumbnailCache cache;
     ThumbnailCache::Package package;
     QHash<QString, ThumbnailCache::Entry> found;
-    // Thumbnails of `found` read while the archive is listed, each by a thread of its own
-    // into its place; start() takes them once those threads are over.
-    QStringList earlyMembers;
-    std::vector<QImage> earlyImages;
+    // The archive as this thread reads it, for the pictures' names before the listing
+    // and to tell which pictures the in-process reader takes.
+    HVarArchive directory;
+    // Pictures read while 7-Zip lists the archive: thumbnails of `found` and pictures of
+    // the archive's directory, each read by one reader into its place; start() takes
+    // them once every reader has left them (`earlyReaders`, guarded by `mutex`).
+    struct Early
+    {
+        QString member;
+        QByteArray cached; // the thumbnail found in the cache; empty: unpack the member
+        qint64 limit;      // the largest member unpacked
+        QImage image;
+    };
+    std::vector<Early> early;
     std::atomic_int nextEarly{0};
+    int earlyReaders = 0;
     // The extracted pictures in 7-Zip's order, and how many of them it has written
     // whole; only the extraction thread changes the count. A picture whose file 7-Zip
     // may write twice is available only when the run is over.
@@ -127,6 +140,7 @@ private:
     QVector<Picture> pictures;
     QHash<QString, int> indexOf;
     Extraction extraction = Extracted;
+    bool listed = false; // the pictures are known: readers end once all are started
     std::deque<int> queue;
     int firstUnstarted = 0;
     int readEnd = 0;

@@ -14,6 +14,7 @@
 
 #include <QDebug>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QImage>
@@ -24,6 +25,9 @@
 #include <algorithm>
 
 namespace {
+
+// The shortest time between two values of the progress bar, about a frame of the screen.
+const qint64 progressFrameMs = 16;
 
 // The text a package file name must begin with to satisfy a dependency: the whole
 // name, or for "Creator.Package.latest" any version, "Creator.Package.". Empty when
@@ -310,14 +314,15 @@ void threadMan::inspectRow(int index)
         // One listing serves both stages: the description's size is known before
         // anything is extracted.
         QVector<FILE_IN_VAR> records;
-        ContentPictures pictures(archivePath, tempDir, dataFilePath(QStringLiteral("img")), busy);
+        ContentPictures pictures(archivePath, tempDir, dataFilePath(QStringLiteral("img")),
+                                 showBigImg, busy);
         zip->PackFileList(archivePath);
         // The thumbnail cache is read while 7-Zip lists the archive.
         pictures.lookUp();
         zip->GetFileList(records, archivePath);
         if (busy) {
             // The pictures are read while the description is.
-            pictures.start(records, showBigImg);
+            pictures.start(records);
             checkDependencies(archivePath, records);
             listVarContents(records, pictures);
         }
@@ -401,15 +406,17 @@ void threadMan::listVarContents(QVector<FILE_IN_VAR>& records, ContentPictures& 
     emit setProg(0, 2 * n - 1);
     feed.clear();
     const MemberIndex byPath(records);
-    // The bar paints itself at once on every visible change: steps smaller than it
-    // can show are not sent, the first and last of each pass and a stop always are.
-    const int progressStep = qMax(1, n / 200);
+    // The bar paints itself at once on every visible change: a value is sent once a
+    // frame at most, the first and last of each pass and a stop always are.
+    QElapsedTimer sinceProgress;
+    sinceProgress.start();
 
     for (int pass = 0; pass < 2; ++pass) {
         for (int i = 0; i < n; ++i) {
             const bool stopped = !busy;
-            if (stopped || i % progressStep == 0 || i == n - 1) {
+            if (stopped || i == 0 || i == n - 1 || sinceProgress.elapsed() >= progressFrameMs) {
                 emit setProg(pass * n + i, 0);
+                sinceProgress.restart();
             }
             if (stopped) {
                 break;
