@@ -68,7 +68,7 @@ private:
         qint64 size = 0;
         QString placeholder;
         Source source = Cache;
-        QByteArray cached;  // the thumbnail found in the cache, until it is read
+        QByteArray cached;      // the thumbnail found in the cache, until it is read
         bool available = false; // cached, unpacked in process, or written whole by 7-Zip
         bool started = false;
         bool done = false;

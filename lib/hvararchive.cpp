@@ -140,7 +140,8 @@ bool HVarArchive::read(const QString& member, QByteArray& data, qint64 limit)
     qint64 total = 0;
     QString problem;
     while (total <= expected) {
-        const zip_int64_t got = zip_fread(file, data.data() + total, zip_uint64_t(expected + 1 - total));
+        const zip_int64_t got =
+            zip_fread(file, data.data() + total, zip_uint64_t(expected + 1 - total));
         if (got < 0) {
             problem = QStringLiteral("cannot unpack %1: %2")
                           .arg(member, QString::fromUtf8(zip_file_strerror(file)));
