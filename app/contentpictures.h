@@ -108,8 +108,8 @@ private:
     ThumbnailCache cache;
     ThumbnailCache::Package package;
     QHash<QString, ThumbnailCache::Entry> found;
-    // The archive as this thread reads it, for the pictures' names before the listing
-    // and to tell which pictures the in-process reader takes.
+    // The archive as the inspection's thread reads it, for the pictures' names before
+    // the listing and to tell which pictures the in-process reader takes.
     HVarArchive directory;
     // Pictures read while 7-Zip lists the archive: thumbnails of `found` and pictures of
     // the archive's directory, each read by one reader into its place; start() takes
