@@ -3,7 +3,7 @@
 # when they are missing. Uses sudo when not run as root.
 #   tools/install-deps.sh               what the README's commands need
 #   tools/install-deps.sh --hardening   also clang and libFuzzer for the fuzz targets
-#   tools/install-deps.sh --screenshots what tools/screenshot.sh and library-screenshot.sh need
+#   tools/install-deps.sh --screenshots what tools/screenshot.sh and the screenshot scripts need
 #   tools/install-deps.sh --wincheck    also the MinGW-w64 cross compiler of tools/wincheck.sh
 # Further arguments name further packages.
 set -euo pipefail

@@ -1,10 +1,12 @@
-// Opens the real window on the package folder of the stored settings and puts the
-// library controls on show, for the README's picture (tools/library-screenshot.sh):
-// lists the folder, waits for the library index, types a filter, selects a package
-// that others use, shows its "Used by" tab and opens the library report beside it.
-// Stays open until it is closed.
+// Opens the real window on the package folder of the stored settings and puts it on
+// show for the README's pictures. Lists the folder and waits for the library index,
+// then either (tools/library-screenshot.sh) types a filter, selects a package that
+// others use, shows its "Used by" tab and opens the library report beside it, or
+// (tools/window-screenshot.sh) selects the package of that file name. Stays open until
+// it is closed.
 //
 //   librarytour [FILTER]
+//   librarytour --package FILENAME
 
 #include "libraryanalysis.h"
 #include "mainwindow.h"
@@ -47,6 +49,16 @@ int main(int argc, char* argv[])
     window.findChild<QPushButton*>(QStringLiteral("pushButton_ListVar"))->click();
     if (!waitUntil([analysis] { return analysis->findings() != nullptr; })) {
         return 1;
+    }
+
+    if (words == QLatin1String("--package") && argc > 2) {
+        const QList<QTableWidgetItem*> named =
+            table->findItems(QString::fromLocal8Bit(argv[2]), Qt::MatchExactly);
+        if (named.isEmpty()) {
+            return 1;
+        }
+        table->setCurrentCell(named.first()->row(), 1);
+        return app.exec();
     }
 
     window.findChild<QLineEdit*>(QStringLiteral("lineEdit_Filter"))->setText(words);
