@@ -317,7 +317,7 @@ void threadMan::inspectRow(int index)
         ContentPictures pictures(archivePath, tempDir, dataFilePath(QStringLiteral("img")),
                                  showBigImg, busy);
         zip->PackFileList(archivePath);
-        // The thumbnail cache is read while 7-Zip lists the archive.
+        // The thumbnail cache and the first pictures are read while 7-Zip lists the archive.
         pictures.lookUp();
         zip->GetFileList(records, archivePath);
         if (busy) {
