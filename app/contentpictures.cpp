@@ -342,13 +342,15 @@ void ContentPictures::remember()
     }
     QVector<int> unencoded;
     bool extractedWell = false;
+    // A 7-Zip run that failed or was cut off may have left files half written.
+    const auto keepable = [&extractedWell](const Picture& picture) {
+        return picture.source == InProcess || (picture.source == SevenZip && extractedWell);
+    };
     {
         std::lock_guard<std::mutex> lock(mutex);
-        // A run that failed or was cut off may have left files half written.
         extractedWell = extraction == Extracted;
         for (int index = 0; index < pictures.size(); ++index) {
-            const Picture& picture = pictures.at(index);
-            if ((extractedWell || picture.source == InProcess) && !picture.thumbnail.isNull()) {
+            if (keepable(pictures.at(index)) && !pictures.at(index).thumbnail.isNull()) {
                 unencoded << index;
             }
         }
@@ -358,7 +360,7 @@ void ContentPictures::remember()
     {
         std::lock_guard<std::mutex> lock(mutex);
         for (Picture& picture : pictures) {
-            if ((extractedWell || picture.source == InProcess) && !picture.encoded.isEmpty()) {
+            if (keepable(picture) && !picture.encoded.isEmpty()) {
                 entries.append({picture.member, picture.size, picture.encoded});
                 picture.encoded.clear();
             }
