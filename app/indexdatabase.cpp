@@ -1,5 +1,7 @@
 #include "indexdatabase.h"
 
+#include "folderwalk.h"
+
 #include <QDataStream>
 #include <QDebug>
 #include <QDir>
@@ -194,8 +196,10 @@ bool IndexDatabase::load(const QString& folder, QHash<QString, IndexedPackage>& 
     // Every path below the folder sorts between "folder/" and "folder0" ('0' follows '/').
     query.prepare(QStringLiteral("SELECT path, size, modified, licence, problem, refs FROM packages "
                                  "WHERE path >= ? AND path < ?"));
-    query.addBindValue(folder + QLatin1Char('/'));
-    query.addBindValue(folder + QLatin1Char('0'));
+    // A root such as "/" already ends in its separator.
+    const QString prefix = FolderWalk::childPath(folder, QString());
+    query.addBindValue(prefix);
+    query.addBindValue(prefix.left(prefix.size() - 1) + QLatin1Char('0'));
     bool ok = query.exec();
     QHash<QStringView, QString> pool;
     pool.reserve(4096);
@@ -207,6 +211,7 @@ bool IndexDatabase::load(const QString& folder, QHash<QString, IndexedPackage>& 
         package.licence = query.value(3).toString();
         package.problem = query.value(4).toString();
         package.references = unpackReferences(query.value(5).toByteArray(), pool);
+        package.described = true;
         packages.insert(package.path, package);
     }
     ok = ok && !query.lastError().isValid();

@@ -2,7 +2,6 @@
 
 #include "packagename.h"
 
-
 QString IndexedPackage::name() const
 {
     return fileName.endsWith(QLatin1String(".var")) ? fileName.left(fileName.size() - 4) : fileName;
@@ -16,10 +15,18 @@ IndexedPackage IndexedPackage::fromFile(const QString& path, qint64 size, qint64
     result.modified = modified;
     result.fileName = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
     const PackageName parsed = PackageName::parse(result.name());
-    if (parsed.isValid() && !parsed.latest) {
+    if (parsed.isExact()) {
         result.creator = parsed.creator;
         result.package = parsed.package;
         result.version = parsed.version;
     }
     return result;
+}
+
+void IndexedPackage::takeDescription(const IndexedPackage& other)
+{
+    licence = other.licence;
+    problem = other.problem;
+    references = other.references;
+    described = other.described;
 }

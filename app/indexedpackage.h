@@ -25,6 +25,10 @@ struct IndexedPackage
     QString licence;     ///< licenseType of meta.json, may be empty
     QString problem;     ///< empty for a readable package; else a one-line reason
     QVector<PackageReference> references;
+    bool described = false; ///< whether the fields above have been read from the file
+
+    /// Takes the licence, problem and references of `other`, a record of the same file.
+    void takeDescription(const IndexedPackage& other);
 
     /// fileName without ".var".
     QString name() const;

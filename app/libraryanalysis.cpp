@@ -48,6 +48,10 @@ std::shared_ptr<const LibraryFindings> LibraryAnalysis::findings() const
 
 void LibraryAnalysis::analyse()
 {
+    // Until the folder has been read once, its catalog knows names only.
+    if (!index->isReady()) {
+        return;
+    }
     if (watcher.isRunning()) {
         outdated = true;
         return;

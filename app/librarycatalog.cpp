@@ -1,8 +1,26 @@
 #include "librarycatalog.h"
 
+#include "packagename.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <QtConcurrent>
+
 #include <algorithm>
 #include <future>
-#include <numeric>
+
+std::shared_ptr<const LibraryCatalog> LibraryCatalog::shared(QVector<IndexedPackage> packages)
+{
+    return std::shared_ptr<const LibraryCatalog>(
+        new LibraryCatalog(std::move(packages)), [](const LibraryCatalog* catalog) {
+            const QCoreApplication* application = QCoreApplication::instance();
+            if (application != nullptr && QThread::currentThread() == application->thread()) {
+                QtConcurrent::run([catalog] { delete catalog; });
+            } else {
+                delete catalog;
+            }
+        });
+}
 
 LibraryCatalog::LibraryCatalog(QVector<IndexedPackage> packages) : all(std::move(packages))
 {
@@ -19,25 +37,35 @@ LibraryCatalog::LibraryCatalog(QVector<IndexedPackage> packages) : all(std::move
             }
         }
         referrersByName.group();
+        // Few of the distinct names are open ones.
+        for (const QString& name : referrersByName.names()) {
+            const PackageName parsed = PackageName::parse(name);
+            if (parsed.isValid() && !parsed.isExact()) {
+                openByKey.add(parsed.key(), openNames.size());
+                openNames << name;
+            }
+        }
+        openByKey.group();
     });
     names.reserve(sorted.size());
+    QVector<bool> usable(sorted.size());
     for (int i = 0; i < sorted.size(); ++i) {
         names.append(sorted[i].name());
-        if (sorted[i].isUsable()) {
+        usable[i] = sorted[i].isUsable();
+        if (usable[i]) {
             byName.add(names[i], i);
         }
     }
-    // Added lowest version first, the versions of each package stay in that order.
-    QVector<int> byVersion(sorted.size());
-    std::iota(byVersion.begin(), byVersion.end(), 0);
-    std::stable_sort(byVersion.begin(), byVersion.end(),
-                     [&sorted](int a, int b) { return sorted[a].version < sorted[b].version; });
-    for (int i : qAsConst(byVersion)) {
-        if (sorted[i].isUsable()) {
-            versionsByKey.add(sorted[i].creator + QLatin1Char('.') + sorted[i].package, i);
-        }
-    }
     byName.group();
-    versionsByKey.group();
+    present = PackagePresence(sorted, usable);
     referring.get();
+}
+
+QStringList LibraryCatalog::openReferences(const QString& creatorPackage) const
+{
+    QStringList result;
+    for (int i : openByKey.values(creatorPackage)) {
+        result << openNames[i];
+    }
+    return result;
 }

@@ -1,9 +1,11 @@
 #include "libraryindex.h"
 
+#include "folderwalk.h"
 #include "libraryscan.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QHash>
 #include <QPointer>
 #include <QStandardPaths>
 #include <QThread>
@@ -13,7 +15,7 @@ LibraryIndex::LibraryIndex(QObject* parent, const QString& databasePath)
       database(databasePath.isEmpty()
                    ? QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/library.sqlite")
                    : databasePath),
-      snapshot(std::make_shared<const LibraryCatalog>())
+      snapshot(LibraryCatalog::shared({}))
 {
 }
 
@@ -34,31 +36,73 @@ QString LibraryIndex::normalFolder(const QString& folder)
     return QDir::cleanPath(QDir(folder).absolutePath());
 }
 
-void LibraryIndex::refresh(const QString& folder)
+void LibraryIndex::refresh(const QString& folder, std::shared_ptr<const LibraryCatalog> listed)
 {
     stop();
     const QString normal = normalFolder(folder);
     if (normal != current) {
         current = normal;
         readyFlag = false;
-        pending.clear();
-        snapshot = std::make_shared<const LibraryCatalog>();
+        snapshot = LibraryCatalog::shared({});
     }
-    start(pending.values(), true);
+    // Once a refresh of this folder has completed, its catalog is what the database
+    // holds of the folder.
+    const std::shared_ptr<const LibraryCatalog> base = readyFlag ? snapshot : nullptr;
+    touchedSinceJob.clear();
+    if (listed) {
+        snapshot = listed;
+        emit ready();
+    }
+    start(QStringList(), true, base, std::move(listed));
 }
 
 void LibraryIndex::update(const QStringList& paths)
 {
-    if (current.isEmpty()) {
+    if (current.isEmpty() || paths.isEmpty()) {
         return;
     }
+    QStringList cleaned;
     for (const QString& path : paths) {
-        pending.insert(QDir::cleanPath(path));
+        cleaned << QDir::cleanPath(path);
     }
-    // Without a finished refresh there is nothing to update: the whole folder is read.
-    const bool whole = !readyFlag || (isRunning() && jobIsWhole);
-    stop();
-    start(pending.values(), whole);
+    snapshot = changed(*snapshot, cleaned);
+    emit ready();
+    if (isRunning()) {
+        // Its result is brought up to date when it comes.
+        touchedSinceJob += cleaned;
+    } else {
+        start(cleaned, !readyFlag, readyFlag ? snapshot : nullptr);
+    }
+}
+
+std::shared_ptr<const LibraryCatalog> LibraryIndex::changed(const LibraryCatalog& catalog,
+                                                            const QStringList& paths) const
+{
+    const QSet<QString> touched(paths.begin(), paths.end());
+    QVector<IndexedPackage> packages;
+    packages.reserve(catalog.packages().size());
+    QHash<QString, const IndexedPackage*> before;
+    for (const IndexedPackage& package : catalog.packages()) {
+        if (touched.contains(package.path)) {
+            before.insert(package.path, &package);
+        } else {
+            packages.append(package);
+        }
+    }
+    const QString prefix = FolderWalk::childPath(current, QString());
+    for (const QString& path : touched) {
+        IndexedPackage package = FolderWalk::package(path);
+        if (!path.startsWith(prefix) || package.path.isEmpty()) {
+            continue;
+        }
+        // A file that an action left as it was keeps what was read of it.
+        const IndexedPackage* old = before.value(path);
+        if (old != nullptr && old->size == package.size && old->modified == package.modified) {
+            package.takeDescription(*old);
+        }
+        packages.append(package);
+    }
+    return LibraryCatalog::shared(std::move(packages));
 }
 
 void LibraryIndex::stop()
@@ -69,15 +113,13 @@ void LibraryIndex::stop()
     }
 }
 
-void LibraryIndex::start(const QStringList& paths, bool whole)
+void LibraryIndex::start(const QStringList& paths, bool whole, std::shared_ptr<const LibraryCatalog> base,
+                         std::shared_ptr<const LibraryCatalog> listed)
 {
     jobStop = std::make_shared<std::atomic<bool>>(false);
-    jobIsWhole = whole;
     const quint64 serial = ++jobSerial;
     const std::shared_ptr<std::atomic<bool>> stopFlag = jobStop;
-    // Once a refresh of this folder has completed, its catalog is what the database
-    // holds of the folder.
-    LibraryScan scan(current, database, paths, readyFlag ? snapshot : nullptr, whole);
+    LibraryScan scan(current, database, paths, std::move(base), whole, std::move(listed));
     // The thread never touches the index itself: one that outlives its index (see the
     // destructor) posts to the application, and the index is looked for there.
     const QPointer<LibraryIndex> self(this);
@@ -108,7 +150,8 @@ void LibraryIndex::start(const QStringList& paths, bool whole)
     // Owned by the index, so that its destructor finds every thread still running.
     thread->setParent(this);
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-    thread->start();
+    // The user's own work comes first: the index takes what the cores leave.
+    thread->start(QThread::IdlePriority);
 }
 
 void LibraryIndex::finish(quint64 serial, std::shared_ptr<const LibraryCatalog> result)
@@ -118,8 +161,15 @@ void LibraryIndex::finish(quint64 serial, std::shared_ptr<const LibraryCatalog> 
         return;
     }
     jobStop.reset();
-    snapshot = std::move(result);
     readyFlag = true;
-    pending.clear();
+    if (touchedSinceJob.isEmpty()) {
+        snapshot = std::move(result);
+    } else {
+        // Moves and deletes made while the job worked stay made; what they brought
+        // in is read next.
+        snapshot = changed(*result, touchedSinceJob);
+        start(touchedSinceJob, false, snapshot);
+        touchedSinceJob.clear();
+    }
     emit ready();
 }

@@ -25,12 +25,15 @@ public:
     /// Returns at once. Reads, in the background on all cores, the packages below
     /// `folder` that are new or changed since the database last saw them, forgets
     /// those that are gone, then publishes a new catalog of that folder and emits
-    /// ready(). A running refresh or update is stopped first. Never writes anything
-    /// below `folder`.
-    void refresh(const QString& folder);
-    /// Returns at once. After a move or delete: re-reads those of `paths` that still
-    /// exist below the current folder, forgets the others, publishes a new catalog,
-    /// emits ready().
+    /// ready(). `listed`, when given, is what a listing of the folder has just found:
+    /// it is the catalog from now on, and the refresh reads what it lacks instead of
+    /// walking the folder again. A running refresh or update is stopped first. Never
+    /// writes anything below `folder`.
+    void refresh(const QString& folder, std::shared_ptr<const LibraryCatalog> listed = nullptr);
+    /// After a move or delete: at once, those of `paths` that no longer exist below
+    /// the current folder are gone from the catalog and those that do are in it; emits
+    /// ready(). Then reads the new ones in the background and publishes them. A
+    /// refresh that runs meanwhile is not stopped; what it publishes keeps these changes.
     void update(const QStringList& paths);
     /// Ends a running refresh or update within 100 ms (no ready() for it).
     void stop();
@@ -40,7 +43,8 @@ public:
     bool isReady() const { return readyFlag; }
     /// The folder as the index keeps it: absolute, cleaned, without a trailing "/".
     QString folder() const { return current; }
-    /// The current snapshot; never null (empty before the first refresh completes).
+    /// The packages of the folder as they are now, as far as they have been read; never
+    /// null (empty before the first listing or refresh of the folder).
     std::shared_ptr<const LibraryCatalog> catalog() const { return snapshot; }
     QString databasePath() const { return database; }
 
@@ -49,11 +53,16 @@ public:
 
 signals:
     void progress(int done, int total); ///< at most about 20 a second
-    void ready();                       ///< catalog() now reflects the finished work
+    void ready();                       ///< catalog() has changed
 
 private:
-    void start(const QStringList& paths, bool whole);
+    void start(const QStringList& paths, bool whole, std::shared_ptr<const LibraryCatalog> base,
+               std::shared_ptr<const LibraryCatalog> listed = nullptr);
     void finish(quint64 serial, std::shared_ptr<const LibraryCatalog> result);
+    /// `catalog` with the files at `paths` as they are on disk now: gone, or there
+    /// (described as before when unchanged, else waiting to be read).
+    std::shared_ptr<const LibraryCatalog> changed(const LibraryCatalog& catalog,
+                                                  const QStringList& paths) const;
 
     QString database;
     QString current;
@@ -62,9 +71,9 @@ private:
     // The running job's stop flag (null when none runs), shared with its thread.
     std::shared_ptr<std::atomic<bool>> jobStop;
     quint64 jobSerial = 0;
-    bool jobIsWhole = false;
-    // Paths that an update asked for and no finished job has read yet.
-    QSet<QString> pending;
+    // Paths that moves and deletes touched while the running job worked from an
+    // earlier state of the folder.
+    QStringList touchedSinceJob;
 };
 
 #endif // LIBRARYINDEX_H

@@ -40,22 +40,13 @@ QStringList namesOf(const LibraryCatalog& catalog, const QVector<int>& indexes)
 // that are present instead.
 bool satisfied(const LibraryCatalog& catalog, const QString& name, MissingDependency& entry)
 {
-    const PackageName wanted = PackageName::parse(name);
-    if (!wanted.isValid()) {
-        return !catalog.named(name).isEmpty();
+    const Presence found = catalog.presence(name);
+    if (found.state == Presence::Present) {
+        return true;
     }
-    const QVector<int> versions = catalog.versions(wanted.key());
-    if (wanted.latest) {
-        return !versions.isEmpty();
-    }
-    for (int i : versions) {
-        if (catalog.packages()[i].version == wanted.version) {
-            return true;
-        }
-    }
-    entry.otherVersion = !versions.isEmpty();
+    entry.otherVersion = found.state == Presence::OtherVersion;
     // Lowest version first, as the catalog keeps them.
-    for (int i : versions) {
+    for (int i : found.packages) {
         if (!entry.present.contains(catalog.nameOf(i))) {
             entry.present << catalog.nameOf(i);
         }
@@ -104,10 +95,15 @@ QVector<PackageUser> usedBy(const LibraryCatalog& catalog, const QString& packag
     }
     QVector<int> users = catalog.referrers(name);
     const PackageName parsed = PackageName::parse(name);
-    if (parsed.isValid() && !parsed.latest) {
+    if (parsed.isExact()) {
+        // References that admit any of several versions resolve to the newest present.
         const QVector<int> versions = catalog.versions(parsed.key());
         if (!versions.isEmpty() && catalog.packages()[versions.last()].version == parsed.version) {
-            users += catalog.referrers(parsed.key() + QStringLiteral(".latest"));
+            for (const QString& reference : catalog.openReferences(parsed.key())) {
+                if (PackageName::parse(reference).admits(parsed.version)) {
+                    users += catalog.referrers(reference);
+                }
+            }
         }
     }
     std::sort(users.begin(), users.end());

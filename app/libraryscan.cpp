@@ -1,14 +1,9 @@
 #include "libraryscan.h"
 
+#include "folderwalk.h"
 #include "indexdatabase.h"
 #include "packagereader.h"
 
-#include <QDateTime>
-#include <QDir>
-#include <QDirIterator>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
 #include <QSet>
 #include <QThread>
 
@@ -17,100 +12,8 @@
 #include <memory>
 #include <vector>
 
-#ifndef Q_OS_WIN
-#include <cstring>
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#endif
 
 namespace {
-
-#ifndef Q_OS_WIN
-IndexedPackage fromStatus(const QString& path, const struct stat& status)
-{
-    return IndexedPackage::fromFile(path, status.st_size,
-                                    qint64(status.st_mtim.tv_sec) * 1000 +
-                                        status.st_mtim.tv_nsec / 1000000);
-}
-#endif
-
-// A package file of the given path with its size and time, or one without a name
-// when the file cannot be looked at.
-IndexedPackage stamped(const QFileInfo& file)
-{
-#ifdef Q_OS_WIN
-    return IndexedPackage::fromFile(file.filePath(), file.size(), file.lastModified().toMSecsSinceEpoch());
-#else
-    // QFileInfo gives times in local time only; converting them back costs several
-    // system calls a file, a third of a warm refresh.
-    struct stat status;
-    if (::stat(QFile::encodeName(file.filePath()).constData(), &status) != 0) {
-        return IndexedPackage();
-    }
-    return fromStatus(file.filePath(), status);
-#endif
-}
-
-void walk(const QString& folder, QSet<QString>& seen, QVector<IndexedPackage>& found,
-          const std::atomic<bool>& stop)
-{
-    const QString real = QFileInfo(folder).canonicalFilePath();
-    if (real.isEmpty() || seen.contains(real)) {
-        return;
-    }
-    seen.insert(real);
-#ifdef Q_OS_WIN
-    // The iterator knows each entry's type from the directory itself, so that only a
-    // package costs a look at its size and time.
-    QDirIterator entries(folder, QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot);
-    while (entries.hasNext() && !stop) {
-        entries.next();
-        const QFileInfo entry = entries.fileInfo();
-        if (entry.isDir()) {
-            walk(entry.filePath(), seen, found, stop);
-        } else if (entry.suffix() == QLatin1String("var")) {
-            IndexedPackage package = stamped(entry);
-            if (!package.path.isEmpty()) {
-                found.append(package);
-            }
-        }
-    }
-#else
-    // The directory itself tells most entries' type, and one call a package its size
-    // and time: half the time of QDirIterator with a QFileInfo an entry.
-    DIR* const directory = ::opendir(QFile::encodeName(folder).constData());
-    if (directory == nullptr) {
-        return;
-    }
-    const QString prefix = folder + QLatin1Char('/');
-    while (const dirent* entry = stop ? nullptr : ::readdir(directory)) {
-        const char* const name = entry->d_name;
-        const size_t length = std::strlen(name);
-        const bool package = length > 4 && std::strcmp(name + length - 4, ".var") == 0;
-        // Hidden entries, "." and ".." are left out, as QDir leaves them out.
-        if (name[0] == '.' || (entry->d_type == DT_REG && !package)) {
-            continue;
-        }
-        const QString path = prefix + QFile::decodeName(name);
-        if (entry->d_type == DT_DIR) {
-            walk(path, seen, found, stop);
-            continue;
-        }
-        // Links are followed, as QDir follows them; broken ones are left out.
-        struct stat status;
-        if (::fstatat(::dirfd(directory), name, &status, 0) != 0) {
-            continue;
-        }
-        if (S_ISDIR(status.st_mode)) {
-            walk(path, seen, found, stop);
-        } else if (S_ISREG(status.st_mode) && package) {
-            found.append(fromStatus(path, status));
-        }
-    }
-    ::closedir(directory);
-#endif
-}
 
 bool sameFile(const IndexedPackage& a, const IndexedPackage& b)
 {
@@ -120,19 +23,38 @@ bool sameFile(const IndexedPackage& a, const IndexedPackage& b)
 } // namespace
 
 LibraryScan::LibraryScan(const QString& folder, const QString& databasePath, const QStringList& paths,
-                         std::shared_ptr<const LibraryCatalog> base, bool whole)
-    : folder(folder), databasePath(databasePath), paths(paths), base(std::move(base)), whole(whole)
+                         std::shared_ptr<const LibraryCatalog> base, bool whole,
+                         std::shared_ptr<const LibraryCatalog> listed)
+    : folder(folder), databasePath(databasePath), paths(paths), base(std::move(base)), whole(whole),
+      listed(std::move(listed))
 {
 }
 
 QVector<IndexedPackage> LibraryScan::findPackages(const QString& folder, const std::atomic<bool>& stop)
 {
-    QVector<IndexedPackage> found;
-    QSet<QString> seen;
-    walk(folder, seen, found, stop);
+    QVector<IndexedPackage> found = FolderWalk::packages(folder, [&stop] { return bool(stop); });
     // Sorted here, beside the database load, the catalog finds them in order.
     std::sort(found.begin(), found.end(), IndexedPackage::pathLess);
     return found;
+}
+
+std::shared_ptr<const LibraryCatalog> LibraryScan::described(QVector<IndexedPackage> found,
+                                                             const LibraryCatalog* known)
+{
+    if (known != nullptr && !known->packages().isEmpty()) {
+        QHash<QString, int> byPath;
+        byPath.reserve(known->packages().size());
+        for (int i = 0; i < known->packages().size(); ++i) {
+            byPath.insert(known->packages()[i].path, i);
+        }
+        for (IndexedPackage& file : found) {
+            const auto it = byPath.constFind(file.path);
+            if (it != byPath.constEnd() && sameFile(known->packages()[*it], file)) {
+                file.takeDescription(known->packages()[*it]);
+            }
+        }
+    }
+    return LibraryCatalog::shared(std::move(found));
 }
 
 std::shared_ptr<const LibraryCatalog> LibraryScan::run(const std::atomic<bool>& stop, const Progress& progress)
@@ -142,18 +64,18 @@ std::shared_ptr<const LibraryCatalog> LibraryScan::run(const std::atomic<bool>& 
     QVector<IndexedPackage> toRead;
     QStringList gone;
     const QSet<QString> forced(paths.begin(), paths.end());
-    if (!whole && base && !paths.isEmpty()) {
+    if (!whole && base) {
         for (const IndexedPackage& package : base->packages()) {
-            if (!forced.contains(package.path)) {
-                packages.append(package);
+            if (forced.contains(package.path)) {
+                continue;
             }
+            // A package that arrived by a move is known by its name until it is read.
+            (package.described ? packages : toRead).append(package);
         }
-        const QString prefix = folder + QLatin1Char('/');
+        const QString prefix = FolderWalk::childPath(folder, QString());
         for (const QString& path : paths) {
-            const QFileInfo info(path);
-            const IndexedPackage file = stamped(info);
-            if (path.startsWith(prefix) && info.isFile() && info.suffix() == QLatin1String("var") &&
-                !file.path.isEmpty()) {
+            const IndexedPackage file = FolderWalk::package(path);
+            if (path.startsWith(prefix) && !file.path.isEmpty()) {
                 toRead.append(file);
             } else {
                 gone << path;
@@ -161,9 +83,11 @@ std::shared_ptr<const LibraryCatalog> LibraryScan::run(const std::atomic<bool>& 
         }
     } else {
         // The walk waits on the file system and the load on the database: each on a
-        // core of its own.
-        auto walking = std::async(std::launch::async,
-                                  [this, &stop] { return findPackages(folder, stop); });
+        // core of its own. A listing has walked the folder already.
+        std::future<QVector<IndexedPackage>> walking;
+        if (!listed) {
+            walking = std::async(std::launch::async, [this, &stop] { return findPackages(folder, stop); });
+        }
         QHash<QString, IndexedPackage> known;
         if (base) {
             // The catalog this process holds is what the database would give, without
@@ -175,18 +99,16 @@ std::shared_ptr<const LibraryCatalog> LibraryScan::run(const std::atomic<bool>& 
         } else {
             database.load(folder, known);
         }
-        const QVector<IndexedPackage> found = walking.get();
+        const QVector<IndexedPackage> found = listed ? listed->packages() : walking.get();
         packages.reserve(found.size());
         int met = 0;
         for (const IndexedPackage& file : found) {
             const auto it = known.constFind(file.path);
             met += it != known.constEnd();
-            if (it != known.constEnd() && sameFile(*it, file) && !forced.contains(file.path)) {
+            if (it != known.constEnd() && it->described && sameFile(*it, file) && !forced.contains(file.path)) {
                 // The walk has parsed the name already.
                 IndexedPackage package = file;
-                package.licence = it->licence;
-                package.problem = it->problem;
-                package.references = it->references;
+                package.takeDescription(*it);
                 packages.append(package);
             } else {
                 toRead.append(file);
@@ -208,8 +130,18 @@ std::shared_ptr<const LibraryCatalog> LibraryScan::run(const std::atomic<bool>& 
     if (stop) {
         return nullptr;
     }
-    if (base && toRead.isEmpty() && gone.isEmpty()) {
-        return base;
+    if (toRead.isEmpty() && gone.isEmpty()) {
+        // Nothing new: a catalog that holds what was found, described, serves as it is.
+        const auto complete = [](const LibraryCatalog& catalog) {
+            return std::all_of(catalog.packages().cbegin(), catalog.packages().cend(),
+                               [](const IndexedPackage& package) { return package.described; });
+        };
+        if (listed && complete(*listed)) {
+            return listed;
+        }
+        if (!listed && base) {
+            return base;
+        }
     }
     readAll(toRead, stop, progress);
     // A database that cannot be written costs the next run time, not this one's result.
@@ -217,7 +149,7 @@ std::shared_ptr<const LibraryCatalog> LibraryScan::run(const std::atomic<bool>& 
         return nullptr;
     }
     packages += toRead;
-    return std::make_shared<const LibraryCatalog>(std::move(packages));
+    return LibraryCatalog::shared(std::move(packages));
 }
 
 void LibraryScan::readAll(QVector<IndexedPackage>& packages, const std::atomic<bool>& stop,
@@ -241,7 +173,8 @@ void LibraryScan::readAll(QVector<IndexedPackage>& packages, const std::atomic<b
     std::vector<std::unique_ptr<QThread>> threads;
     for (int i = 0; i < count; ++i) {
         threads.emplace_back(QThread::create(work));
-        threads.back()->start();
+        // The user's own work comes first: the index takes what the cores leave.
+        threads.back()->start(QThread::IdlePriority);
     }
     // Progress at most 20 times a second, from this thread only.
     for (auto& thread : threads) {

@@ -229,15 +229,19 @@ void MainWindow::jobFinished()
     }
     listingPending = false;
     filter->apply();
-    libraryIndex->refresh(listedFolder);
+    libraryIndex->refresh(listedFolder, std::move(worker.listed));
     showCatalog();
+}
+
+std::shared_ptr<const LibraryCatalog> MainWindow::liveCatalog(const QString& folder) const
+{
+    const bool listed = !folder.isEmpty() && libraryIndex->folder() == LibraryIndex::normalFolder(folder);
+    return listed ? libraryIndex->catalog() : nullptr;
 }
 
 std::shared_ptr<const LibraryCatalog> MainWindow::listedCatalog() const
 {
-    const bool listed = !listedFolder.isEmpty() &&
-                        libraryIndex->folder() == LibraryIndex::normalFolder(listedFolder);
-    return listed && libraryIndex->isReady() ? libraryIndex->catalog() : nullptr;
+    return libraryIndex->isReady() ? liveCatalog(listedFolder) : nullptr;
 }
 
 void MainWindow::showCatalog()
@@ -310,6 +314,7 @@ void MainWindow::on_pushButton_ListVar_clicked()
     worker.mode = 0;
     worker.path = folder;
     worker.table = ui->tableWidget_Var;
+    worker.library = liveCatalog(folder);
     showListingRunning(true);
     worker.startJob();
     listedFolder = folder;
@@ -345,6 +350,7 @@ void MainWindow::on_tableWidget_Var_itemSelectionChanged()
     dependencyTabs->showUsersOf(QFileInfo(path).completeBaseName());
     worker.mode = 1;
     worker.row = index;
+    worker.library = liveCatalog(listedFolder);
     worker.table = ui->tableWidget_Depend;
     worker.list = ui->listWidget_InVar;
     worker.showBigImg = ui->checkBox_ShowBigImg->checkState() == Qt::Checked;

@@ -62,7 +62,10 @@ private:
     /// bar's part and the report window.
     void setupLibrary();
     void jobFinished();
-    /// The index's catalog when it is one of the folder listed; null otherwise.
+    /// The index's catalog of `folder`, read as far as it is; null for another folder.
+    std::shared_ptr<const LibraryCatalog> liveCatalog(const QString& folder) const;
+    /// The index's catalog when it is one of the folder listed and has been read once;
+    /// null otherwise.
     std::shared_ptr<const LibraryCatalog> listedCatalog() const;
     void showCatalog();
     PackageRows packageRows() const;

@@ -1,5 +1,25 @@
 #include "packagename.h"
 
+namespace {
+
+// A whole number of digits only (toInt would also take signs and blanks); -1 otherwise.
+int wholeNumber(const QStringRef& text)
+{
+    if (text.isEmpty()) {
+        return -1;
+    }
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
+            return -1;
+        }
+    }
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    return ok ? value : -1;
+}
+
+} // namespace
+
 PackageName PackageName::parse(const QString& name)
 {
     PackageName result;
@@ -12,17 +32,15 @@ PackageName PackageName::parse(const QString& name)
     const QStringRef last = name.midRef(second + 1);
     if (last.compare(QLatin1String("latest"), Qt::CaseInsensitive) == 0) {
         result.latest = true;
-    } else {
-        // Digits only: toInt would also take signs and blanks.
-        for (const QChar c : last) {
-            if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
-                return result;
-            }
+    } else if (last.startsWith(QLatin1String("min"), Qt::CaseInsensitive)) {
+        result.version = wholeNumber(last.mid(3));
+        result.minimum = result.version >= 0;
+        if (!result.minimum) {
+            return result;
         }
-        bool ok = false;
-        result.version = last.toInt(&ok);
-        if (!ok) {
-            result.version = -1;
+    } else {
+        result.version = wholeNumber(last);
+        if (result.version < 0) {
             return result;
         }
     }

@@ -36,6 +36,7 @@ void collect(const QJsonObject& dependencies, const QStringList& chain,
 IndexedPackage read(const QString& path, qint64 size, qint64 modified)
 {
     IndexedPackage package = IndexedPackage::fromFile(path, size, modified);
+    package.described = true;
     HVarArchive archive;
     QByteArray metaJson;
     if (!archive.open(path) || !archive.read(QStringLiteral("meta.json"), metaJson)) {

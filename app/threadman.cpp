@@ -4,9 +4,11 @@
 #include "contentkind.h"
 #include "contentpictures.h"
 #include "datafiles.h"
+#include "folderwalk.h"
 #include "hvamjson.h"
 #include "hvarlistitem.h"
 #include "hzip.h"
+#include "libraryscan.h"
 #include "memberindex.h"
 #include "packagemover.h"
 #include "scratchdir.h"
@@ -15,10 +17,8 @@
 #include <QDebug>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QHeaderView>
 #include <QImage>
-#include <QSet>
 #include <QTableWidget>
 #include <QTableWidgetItem>
 
@@ -28,25 +28,6 @@ namespace {
 
 // The shortest time between two values of the progress bar, about a frame of the screen.
 const qint64 progressFrameMs = 16;
-
-// The text a package file name must begin with to satisfy a dependency: the whole
-// name, or for "Creator.Package.latest" any version, "Creator.Package.". Empty when
-// the name has no creator and package part to test.
-QString dependencyMatchKey(const QString& name)
-{
-    const int first = name.indexOf(QLatin1Char('.'));
-    if (first <= 0) {
-        return QString();
-    }
-    const int second = name.indexOf(QLatin1Char('.'), first + 1);
-    if (second < 0) {
-        return QString();
-    }
-    if (name.mid(second) == QLatin1String(".latest")) {
-        return name.left(second + 1);
-    }
-    return name;
-}
 
 // The listed folder as the scan walks it: separators unified, no trailing slash, so
 // that the relative folder of a package always starts with a slash.
@@ -187,52 +168,27 @@ void threadMan::listVarFiles(const QString& folder)
         return;
     }
     clearFiles();
+    listed.reset();
     setTableRowCount(0);
     scanDir(listingRoot(folder));
     varFile::sortByName(files);
     // A listing stopped during the scan leaves the table without rows.
-    if (busy) {
-        fillVarTable();
+    if (!busy) {
+        return;
     }
+    // The library's model of the folder, from the same walk, is there before any row:
+    // a click on the first one asks it which dependencies are present.
+    listed = LibraryScan::described(std::move(walked), library.get());
+    walked.clear();
+    fillVarTable();
 }
 
 void threadMan::scanDir(const QString& folder)
 {
-    QSet<QString> seen;
-    scanTree(folder, QFileInfo(folder).canonicalFilePath(), seen);
-}
-
-void threadMan::scanTree(const QString& folder, const QString& canonical, QSet<QString>& seen)
-{
-    QDir dir(folder);
-    if (canonical.isEmpty() || !dir.exists()) {
-        return;
-    }
-    // Every folder and package by its real path, walked or listed only the first time
-    // the walk meets it: directory links would otherwise list one file twice, as its
-    // own duplicate, or walk link cycles and fanned-out link trees without end.
-    seen.insert(canonical);
-    const QFileInfoList entries = dir.entryInfoList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot,
-                                                    QDir::Name | QDir::DirsFirst);
-    for (const QFileInfo& entry : entries) {
-        if (!busy) {
-            break;
-        }
-        const bool package = !entry.isDir() && entry.suffix() == QLatin1String("var");
-        if (!package && !entry.isDir()) {
-            continue;
-        }
-        const QString real = entry.isSymLink() ? entry.canonicalFilePath()
-                                               : canonical + QLatin1Char('/') + entry.fileName();
-        if (seen.contains(real)) {
-            continue;
-        }
-        if (package) {
-            seen.insert(real);
-            files.append(new varFile(entry));
-        } else {
-            scanTree(entry.filePath(), real, seen);
-        }
+    walked = FolderWalk::packages(folder, [this] { return !busy; });
+    files.reserve(files.size() + walked.size());
+    for (const IndexedPackage& package : qAsConst(walked)) {
+        files.append(new varFile(package));
     }
 }
 
@@ -370,8 +326,7 @@ void threadMan::checkDependencies(const QString& archivePath, const QVector<FILE
     for (int r = 0; r < n; ++r) {
         const QString name = dependencies.at(2 * r);
         emit fillTable(1, r, 0, new QTableWidgetItem(name));
-        const QString key = dependencyMatchKey(name);
-        if (!key.isEmpty() && hasPackageStartingWith(key)) {
+        if (library && library->presence(name).state == Presence::Present) {
             auto* tick = new QTableWidgetItem(QStringLiteral("\u221A"));
             tick->setTextAlignment(Qt::AlignCenter);
             emit fillTable(1, r, 1, tick);
@@ -381,17 +336,6 @@ void threadMan::checkDependencies(const QString& archivePath, const QVector<FILE
             return;
         }
     }
-}
-
-bool threadMan::hasPackageStartingWith(const QString& key) const
-{
-    // files is ordered by name ignoring case, so every name that begins with key
-    // (ignoring case) follows the first name not ordered before key.
-    const auto first = std::lower_bound(
-        files.cbegin(), files.cend(), key, [](const varFile* file, const QString& text) {
-            return file->getFileName().compare(text, Qt::CaseInsensitive) < 0;
-        });
-    return first != files.cend() && (*first)->nameStartsWith(key);
 }
 
 void threadMan::listVarContents(QVector<FILE_IN_VAR>& records, ContentPictures& pictures)

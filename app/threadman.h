@@ -1,20 +1,22 @@
 #ifndef THREADMAN_H
 #define THREADMAN_H
 
+#include "indexedpackage.h"
 #include "instancescratch.h"
 
 #include <QColor>
 #include <QList>
-#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QThread>
 #include <QVector>
 
 #include <atomic>
+#include <memory>
 
 class ContentPictures;
 class HZip;
+class LibraryCatalog;
 struct FILE_IN_VAR;
 class QImage;
 class QListWidget;
@@ -76,6 +78,12 @@ public:
     // This instance's own folder inside "~tmp2".
     QString tempDir;
     QVector<varFile*> files;
+    /// The library as the window knows it: what a listing takes the descriptions of
+    /// unchanged packages from, and what an inspection asks which dependencies are
+    /// present.
+    std::shared_ptr<const LibraryCatalog> library;
+    /// What the last listing found, as a catalog; null when it was stopped.
+    std::shared_ptr<const LibraryCatalog> listed;
 
 signals:
     void fillTable(int table, int row, int column, QTableWidgetItem* item);
@@ -90,9 +98,10 @@ private:
     InstanceScratch scratch;
 
     void clearFiles();
-    void scanTree(const QString& folder, const QString& canonical, QSet<QString>& seen);
     void setTableRowCount(int count);
-    bool hasPackageStartingWith(const QString& key) const;
+
+    // The packages of the running listing's walk, until they are its catalog.
+    QVector<IndexedPackage> walked;
 };
 
 #endif // THREADMAN_H

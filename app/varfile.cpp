@@ -9,6 +9,12 @@ varFile::varFile(const QFileInfo& info)
 {
 }
 
+varFile::varFile(const IndexedPackage& package)
+    : fullPath(package.path), fileSize(package.size), fileName(package.fileName),
+      modified(QDateTime::fromMSecsSinceEpoch(package.modified))
+{
+}
+
 QString varFile::getTimeString() const
 {
     return modified.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
@@ -22,11 +28,6 @@ int varFile::compareName(const varFile& other) const
 bool varFile::isSameFile(const varFile& other) const
 {
     return compareName(other) == 0 && fileSize == other.fileSize;
-}
-
-bool varFile::nameStartsWith(const QString& text) const
-{
-    return fileName.startsWith(text, Qt::CaseInsensitive);
 }
 
 bool varFile::moveOrDelete(int mode, const QString& destPath, const CopyProgress& progress) const

@@ -1,6 +1,7 @@
 #ifndef VARFILE_H
 #define VARFILE_H
 
+#include "indexedpackage.h"
 #include "shellfileops.h"
 
 #include <QDateTime>
@@ -15,6 +16,8 @@ class varFile : public QObject
     Q_OBJECT
 public:
     explicit varFile(const QFileInfo& info);
+    /// The record of a package as the folder walk found it.
+    explicit varFile(const IndexedPackage& package);
 
     QString getFullPath() const { return fullPath; }
     QString getFileName() const { return fileName; }
@@ -23,7 +26,6 @@ public:
 
     int compareName(const varFile& other) const;
     bool isSameFile(const varFile& other) const;
-    bool nameStartsWith(const QString& text) const;
 
     /// Mode 0 sends the package to the trash, mode 1 moves it into `destPath`; its
     /// ".depend.txt" companion follows once the package has gone, never without it.

@@ -99,8 +99,8 @@ void TestInspection::dependencies()
                                 {{"meta.json", padded(threadMan::maxMetaSize - 1)}}));
     QVERIFY(TestArchive::create(folder + "/At.Limit.1.var",
                                 {{"meta.json", padded(threadMan::maxMetaSize)}}));
-    QVERIFY(PackageFiles::create(folder + "/sub/creator.package.3.var", 0));
-    QVERIFY(PackageFiles::create(folder + "/Other.Thing.120.var", 0));
+    QVERIFY(TestArchive::create(folder + "/sub/creator.package.3.var", {{"meta.json", "{}"}}));
+    QVERIFY(TestArchive::create(folder + "/Other.Thing.120.var", {{"meta.json", "{}"}}));
     QVERIFY(TestArchive::create(folder + "/No.Meta.1.var", {{"Saves/scene/a.json", "{}"}}));
     QVERIFY(TestArchive::create(folder + "/Broken.Meta.1.var", {{"meta.json", "{ not json"}}));
     QVERIFY(TestArchive::create(folder + "/Empty.Meta.1.var", {{"meta.json", "{}"}}));
@@ -115,10 +115,11 @@ void TestInspection::dependencies()
         }
         return cells.join('|');
     };
-    // Rows come in key order; a tick only where a listed file satisfies the name.
-    const QString expected = ".Lead.Dot|-|Y|Creator.Package.Latest|-|FC|"
+    // Rows come in key order; a tick only where a listed file satisfies the name: any
+    // version for "latest" in any case, never a version that merely begins the same.
+    const QString expected = ".Lead.Dot|-|Y|Creator.Package.Latest|\u221A|FC|"
                              "Creator.Package.latest|\u221A|CC BY|Creator.Package2.latest|-|PC|"
-                             "NoDots|-|X|Other.Thing.11|-||Other.Thing.12|\u221A|CC BY-SA";
+                             "NoDots|-|X|Other.Thing.11|-||Other.Thing.12|-|CC BY-SA";
     QTest::ignoreMessage(QtDebugMsg, QRegularExpression("meta.json not read"));
     // A package whose description cannot be read shows no dependencies, not those of
     // the package before it.

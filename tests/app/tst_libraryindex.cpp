@@ -154,14 +154,20 @@ private slots:
         QCOMPARE(index.catalog()->packages().size(), 5);
         // A move and a delete: the moved package is read at its new place, the other forgotten.
         QVERIFY(QFile::rename(lib + "/C.D.1.var", lib + "/sub/C.D.1.var") && QFile::remove(lib + "/sub/A.B.1.var"));
+        // The catalog follows at once; the moved package is read in the background.
         index.update({lib + "/C.D.1.var", lib + "/sub/C.D.1.var", lib + "/sub/A.B.1.var"});
-        QVERIFY(index.isReady() && ready.wait(60000));
-        QStringList paths;
-        for (const IndexedPackage& package : index.catalog()->packages()) {
-            paths << package.path.mid(lib.size());
-        }
-        QCOMPARE(paths, QStringList({"/A.B.1.var", "/Bad.var", "/sub/C.D.1.var", "/sub/C.D.3.var"}));
+        const auto paths = [&] {
+            QStringList paths;
+            for (const IndexedPackage& package : index.catalog()->packages()) {
+                paths << package.path.mid(lib.size()) + (package.described ? "" : " unread");
+            }
+            return paths;
+        };
         QCOMPARE(ready.size(), 2);
+        QCOMPARE(paths(), QStringList({"/A.B.1.var", "/Bad.var", "/sub/C.D.1.var unread", "/sub/C.D.3.var"}));
+        QVERIFY(index.isReady() && ready.wait(60000));
+        QCOMPARE(paths(), QStringList({"/A.B.1.var", "/Bad.var", "/sub/C.D.1.var", "/sub/C.D.3.var"}));
+        QCOMPARE(ready.size(), 3);
     }
 };
 
