@@ -10,6 +10,7 @@
 #include "librarystatus.h"
 #include "librarywindow.h"
 #include "packagefilter.h"
+#include "preferredwidthitem.h"
 #include "removalcheck.h"
 #include "settingsstore.h"
 
@@ -121,26 +122,27 @@ void MainWindow::setupWindow()
     ui->progressBar->setValue(99);
 
     topRow = new QHBoxLayout;
+    // The path fields are as wide as ever from 1920 pixels on; on a narrower screen they
+    // give up width, down to 150 pixels each, so that every button of the row stays in view.
+    const auto addPathField = [this](QWidget* field, int preferred, int maximum) {
+        field->setMinimumWidth(150);
+        field->setMaximumWidth(maximum);
+        topRow->addItem(new PreferredWidthItem(field, preferred));
+    };
     topRow->addWidget(ui->label_3);
-    ui->comboBox_GamePath->setMinimumWidth(350);
-    ui->comboBox_GamePath->setMaximumWidth(500);
-    topRow->addWidget(ui->comboBox_GamePath);
+    addPathField(ui->comboBox_GamePath, 350, 500);
     ui->pushButton_BrowsePath->setFixedWidth(30);
     topRow->addWidget(ui->pushButton_BrowsePath);
     topRow->addWidget(ui->pushButton_ListVar);
     topRow->addStretch(3);
-    ui->lineEdit_FileFullPath->setMinimumWidth(500);
-    ui->lineEdit_FileFullPath->setMaximumWidth(800);
-    topRow->addWidget(ui->lineEdit_FileFullPath);
+    addPathField(ui->lineEdit_FileFullPath, 500, 800);
     atLeastWidth(ui->pushButton_FileLocation, 100);
     topRow->addWidget(ui->pushButton_FileLocation);
     topRow->addStretch(3);
     ui->pushButton_MoveTo->setStyleSheet(
         QStringLiteral("color: rgb(255,255,255);background-color: rgb(0,180,0)"));
     topRow->addWidget(ui->pushButton_MoveTo);
-    ui->comboBox_DestPath->setMinimumWidth(300);
-    ui->comboBox_DestPath->setMaximumWidth(500);
-    topRow->addWidget(ui->comboBox_DestPath);
+    addPathField(ui->comboBox_DestPath, 300, 500);
     ui->pushButton_BrowseDestDir->setFixedWidth(30);
     topRow->addWidget(ui->pushButton_BrowseDestDir);
     topRow->addStretch(3);

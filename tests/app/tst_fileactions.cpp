@@ -3,6 +3,7 @@
 #include "testfiles.h"
 
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QStorageInfo>
 #include <QTableWidget>
 #include <QtTest>
@@ -23,6 +24,7 @@ private slots:
     void actOnMarkedRows_data();
     void actOnMarkedRows();
     void targets();
+    void moveAcrossFileSystems_data();
     void moveAcrossFileSystems();
 
 private:
@@ -168,35 +170,56 @@ void TestFileActions::targets()
     QVERIFY(!QFileInfo::exists(pkgs + "/" + beta) && painted(betaRow, deleted));
 }
 
+void TestFileActions::moveAcrossFileSystems_data()
+{
+    QTest::addColumn<bool>("cancel"); // pressed as soon as the progress shows
+    QTest::newRow("moved") << false;
+    QTest::newRow("cancelled") << true;
+}
+
 void TestFileActions::moveAcrossFileSystems()
 {
+    QFETCH(bool, cancel);
     QTemporaryDir memory("/dev/shm/quillmark-move-XXXXXX");
     if (!memory.isValid() ||
         QStorageInfo(memory.path()).device() == QStorageInfo(home->path()).device()) {
         QSKIP("no tmpfs folder /dev/shm beside the temporary folder");
     }
     const QString big = QStringLiteral("Big.One.1.var");
+    // Empty, the later package is copied without a word of progress: only the mover
+    // itself can hold it back.
+    const QString later = QStringLiteral("Later.One.1.var");
     QVERIFY(TestFiles::write(memory.path() + "/" + big, QByteArray(64 << 20, 'q')) &&
-            TestFiles::write(memory.path() + "/" + big + ".depend.txt", "big needs"));
+            TestFiles::write(memory.path() + "/" + big + ".depend.txt", "big needs") &&
+            TestFiles::write(memory.path() + "/" + later, ""));
+    const QStringList files = TestFiles::tree(memory.path());
     w = std::make_unique<ListedWindow>(memory.path(), dest);
     QVERIFY(w->list());
-    w->packages->item(0, 0)->setCheckState(Qt::Checked);
+    for (int row : {0, 1}) {
+        w->packages->item(row, 0)->setCheckState(Qt::Checked);
+    }
 
     // The window goes on working while the package is copied, and shows how far it is.
     QStringList shown;
     QTimer watch;
     connect(&watch, &QTimer::timeout, [&] {
-        const auto* dialog = w->window->findChild<QProgressDialog*>();
+        auto* dialog = w->window->findChild<QProgressDialog*>();
         if (dialog && dialog->isVisible()) {
             shown << dialog->labelText().section('\n', 0, 0);
+            if (cancel) {
+                dialog->findChild<QPushButton*>()->click();
+            }
         }
     });
     watch.start(5);
+    MessageBoxCatcher boxes;
     w->click("pushButton_MoveTo");
     QVERIFY(shown.contains("Moving " + big));
-    QCOMPARE(TestFiles::tree(dest), QStringList({big, big + ".depend.txt"}));
-    QCOMPARE(TestFiles::tree(memory.path()), QStringList());
-    QVERIFY(painted(0, moved));
+    // Cancelled, the package under way, its companion and the later one stay, and
+    // nothing of them, not even a hidden part, reaches the destination.
+    QCOMPARE(TestFiles::tree(dest), cancel ? QStringList() : files);
+    QCOMPARE(TestFiles::tree(memory.path()), cancel ? files : QStringList());
+    QCOMPARE(painted(0, moved), !cancel);
 }
 
 QTEST_MAIN(TestFileActions)

@@ -1,3 +1,5 @@
+#include "hvararchive.h"
+#include "indexdatabase.h"
 #include "libraryindex.h"
 #include "rawzip.h"
 #include "testarchive.h"
@@ -96,7 +98,10 @@ private slots:
         QTest::addColumn<QString>("problem"); // empty when the package is to be read
         const QByteArray plain = TestArchive::metaJson({{"A.B.1", "FC"}});
         const QByteArray spaces = "{}" + QByteArray(5 << 20, ' ');
-        QTest::newRow("zip bomb") << spaces << "7z" << "larger than";
+        const auto sized = [](qint64 size) { return "{}" + QByteArray(int(size) - 2, ' '); };
+        QTest::newRow("meta.json of the limit") << sized(HVarArchive::defaultLimit) << "7z" << "";
+        QTest::newRow("zip bomb, one byte over") << sized(HVarArchive::defaultLimit + 1) << "7z"
+                                                 << QString("larger than %1 bytes").arg(HVarArchive::defaultLimit);
         QTest::newRow("sizes that lie") << spaces << "7z lie" << "stated size";
         QTest::newRow("10,000 levels") << nested("A.B.1", 10000) << "raw" << "not valid JSON";
         QTest::newRow("array") << QByteArray("[{}]") << "raw" << "not a JSON object";
@@ -168,6 +173,41 @@ private slots:
         QVERIFY(index.isReady() && ready.wait(60000));
         QCOMPARE(paths(), QStringList({"/A.B.1.var", "/Bad.var", "/sub/C.D.1.var", "/sub/C.D.3.var"}));
         QCOMPARE(ready.size(), 3);
+    }
+
+    // The records of a folder whose name merely begins like the indexed one's stay as
+    // they were, and are no part of its catalog.
+    void neighbours_data()
+    {
+        QTest::addColumn<QString>("indexed");
+        for (const char* folder : {"AddonPackages", "AddonPackages_old", "AddonPackages2"}) {
+            QTest::newRow(folder) << folder;
+        }
+    }
+    void neighbours()
+    {
+        QFETCH(QString, indexed);
+        const QString root = temp.filePath(QStringLiteral("neighbours/") + QTest::currentDataTag());
+        const QString database = root + "/index.sqlite";
+        const auto refresh = [&](const QString& folder) {
+            LibraryIndex index(nullptr, database);
+            QSignalSpy ready(&index, &LibraryIndex::ready);
+            index.refresh(root + "/" + folder);
+            return ready.wait(60000) ? index.catalog()->packages().size() : -1;
+        };
+        const QStringList folders{"AddonPackages", "AddonPackages_old", "AddonPackages2"};
+        for (const QString& folder : folders) {
+            QVERIFY(TestFiles::write(root + "/" + folder + "/A.B.1.var", "text"));
+            QCOMPARE(refresh(folder), 1);
+        }
+        // One package of the indexed folder gone, another new.
+        QVERIFY(QFile::rename(root + "/" + indexed + "/A.B.1.var", root + "/" + indexed + "/C.D.1.var"));
+        QCOMPARE(refresh(indexed), 1);
+        for (const QString& folder : folders) {
+            QHash<QString, IndexedPackage> stored;
+            QVERIFY(IndexDatabase(database).load(root + "/" + folder, stored));
+            QCOMPARE(stored.keys(), QStringList{root + "/" + folder + (folder == indexed ? "/C.D.1.var" : "/A.B.1.var")});
+        }
     }
 };
 

@@ -1,4 +1,5 @@
 #include "librarycatalog.h"
+#include "removalcheck.h"
 #include "reportcommand.h"
 
 #include <QtTest>
@@ -72,6 +73,67 @@ private slots:
         QFETCH(QString, expected);
         const QJsonArray report = ReportCommand::report(catalog(packages), query, true);
         QCOMPARE(QJsonDocument(report), QJsonDocument::fromJson(expected.replace('\'', '"').toUtf8()));
+    }
+
+    // Spellings that a look-up by case-sensitive order or by prefix would get wrong:
+    // what is missing, who uses `name`, and who would lose a dependency without it.
+    void spellings_data()
+    {
+        QTest::addColumn<QStringList>("packages");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("missing");
+        QTest::addColumn<QString>("users");
+        QTest::addColumn<QString>("losing");
+        QTest::newRow("only LATEST") << QStringList{"C.P.2.var", "A.B.1.var C.P.LATEST"} << "C.P.2" << "" << "A.B.1" << "A.B.1";
+        QTest::newRow("only Latest") << QStringList{"C.P.2.var", "A.B.1.var C.P.Latest"} << "C.P.2" << "" << "A.B.1" << "A.B.1";
+        QTest::newRow("only LATEST, absent") << QStringList{"X.Y.1.var", "A.B.1.var C.P.LATEST"} << "X.Y.1" << "C.P.LATEST" << "" << "";
+        // Sorted by code, "_" falls between the capitals and the small letters.
+        QTest::newRow("case around the name") << QStringList{"C.PA.1.var", "C.P_.1.var", "c.pa.2.var", "C.Pb.1.var", "A.B.1.var C.Pa.2 C.p_.1 C.pA.latest", "D.E.1.var C.pa.1"}
+                                              << "c.pa.2" << "" << "A.B.1" << "A.B.1";
+        QTest::newRow("latest of a shorter name") << QStringList{"Creator.Package.3.var", "A.B.1.var Creator.Pack.latest", "D.E.1.var Creator.Package.latest"}
+                                                  << "Creator.Package.3" << "Creator.Pack.latest" << "D.E.1" << "D.E.1";
+        QTest::newRow("latest of a longer name") << QStringList{"Creator.Pack.1.var", "A.B.1.var Creator.Package.latest", "D.E.1.var Creator.Pack.latest"}
+                                                 << "Creator.Pack.1" << "Creator.Package.latest" << "D.E.1" << "D.E.1";
+    }
+    void spellings()
+    {
+        QFETCH(QStringList, packages);
+        QFETCH(QString, name);
+        QFETCH(QString, missing);
+        QFETCH(QString, users);
+        QFETCH(QString, losing);
+        const LibraryCatalog library = catalog(packages);
+        const QVector<MissingDependency> missingNow = LibraryQueries::missing(library);
+        QStringList names;
+        for (const MissingDependency& entry : missingNow) {
+            names << entry.dependency;
+        }
+        QCOMPARE(names.join(' '), missing);
+        names.clear();
+        for (const PackageUser& user : LibraryQueries::usedBy(library, name)) {
+            names << user.package;
+        }
+        QCOMPARE(names.join(' '), users);
+        QCOMPARE(RemovalCheck::dependentsLosing(library, {"/lib/" + name + ".var"}, missingNow).join(' '), losing);
+    }
+
+    void removalSummary_data()
+    {
+        QTest::addColumn<int>("dependents");
+        QTest::addColumn<QString>("end"); // after the first ten names
+        QTest::newRow("as many as shown") << 10 << "";
+        QTest::newRow("one more") << 11 << "\nand 1 more";
+    }
+    void removalSummary()
+    {
+        QFETCH(int, dependents);
+        QFETCH(QString, end);
+        QStringList names;
+        for (int i = 0; i < dependents; ++i) {
+            names << "D" + QString::number(i);
+        }
+        const QString text = RemovalCheck::summary(2, 0, names, true);
+        QCOMPARE(text.section("use:\n", 1), names.mid(0, 10).join('\n') + end);
     }
 };
 

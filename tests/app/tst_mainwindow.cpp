@@ -2,6 +2,9 @@
 #include "messageboxcatcher.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QLayout>
+#include <QLineEdit>
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QTableWidget>
@@ -15,6 +18,8 @@ private slots:
     void shortcutsWorkAnywhere();
     void headerPressSelectsNothing();
     void optionsSurviveRestart();
+    void topRowFits_data();
+    void topRowFits();
 };
 
 void TestMainWindow::shortcutsWorkAnywhere_data()
@@ -93,6 +98,44 @@ void TestMainWindow::optionsSurviveRestart()
         window.findChild<QCheckBox*>("checkBox_Confirm")->setCheckState(Qt::Unchecked);
     }
     QCOMPARE(options(MainWindow()), (QList<int>{Qt::Checked, Qt::Unchecked}));
+}
+
+void TestMainWindow::topRowFits_data()
+{
+    QTest::addColumn<int>("width");       // of the screen, which the window fills
+    QTest::addColumn<QString>("fields"); // widths of the path fields; empty: not checked
+    for (int width : {1366, 1536, 1600}) {
+        QTest::newRow(qPrintable(QString::number(width))) << width << "";
+    }
+    QTest::newRow("1920") << 1920 << "350 500 300";
+    QTest::newRow("2560") << 2560 << "350 500 300";
+}
+
+void TestMainWindow::topRowFits()
+{
+    QFETCH(int, width);
+    QFETCH(QString, fields);
+    ListedWindow w;
+    QWidget* central = w.window->centralWidget();
+    QVERIFY(qMax(w.window->minimumSizeHint().width(), central->minimumSizeHint().width()) <= 1366);
+    w.window->showNormal();
+    w.window->resize(width, 768);
+    QTRY_COMPARE(w.window->width(), width);
+    // Every control of the row whole, side by side, inside the window.
+    const QLayout* row = central->layout()->itemAt(0)->layout();
+    int left = 0;
+    QStringList widths;
+    for (int i = 0; i < row->count(); ++i) {
+        if (const QWidget* control = row->itemAt(i)->widget()) {
+            const QRect shown = control->geometry();
+            QVERIFY2(shown.left() >= left && shown.right() < central->width(), qPrintable(control->objectName()));
+            left = shown.right() + 1;
+            if (qobject_cast<const QComboBox*>(control) || qobject_cast<const QLineEdit*>(control)) {
+                widths << QString::number(shown.width());
+            }
+        }
+    }
+    QVERIFY(fields.isEmpty() || widths.join(' ') == fields);
 }
 
 QTEST_MAIN(TestMainWindow)
