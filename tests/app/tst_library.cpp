@@ -2,6 +2,7 @@
 #include "libraryindex.h"
 #include "listedwindow.h"
 #include "messageboxcatcher.h"
+#include "quillmarkrun.h"
 #include "testarchive.h"
 #include "testfiles.h"
 
@@ -101,6 +102,81 @@ private slots:
         w->click(("pushButton_" + button).toLatin1().constData());
         QCOMPARE(catcher.informativeTexts.value(0), asked);
         QCOMPARE(TestFiles::tree(pkgs()).filter(QRegularExpression(marked.join('|'))).size(), button == "Del" ? 0 : marked.size());
+    }
+
+    // The window's Exist column and the command line's report answer alike, before and
+    // after the descriptions are read.
+    void presence()
+    {
+        const QMap<QString, bool> present{{"C.P.3", false}, {"D.Q.latest", true}, {"D.Q2.Latest", true},
+                                          {"E.F.2", false}, {"G.H.7", true}, {"Missing.X.1", false}};
+        const QString folder = home->path() + "/presence";
+        QMap<QString, QString> needs;
+        for (const QString& name : present.keys()) {
+            needs.insert(name, "CC BY");
+        }
+        QVERIFY(TestArchive::create(folder + "/U.Needs.1.var", {{"meta.json", TestArchive::metaJson(needs)}}));
+        for (const char* name : {"C.P.30", "D.Q.2", "D.Q2.4", "E.F.1", "E.F.5", "sub/g.h.7"}) {
+            QVERIFY(TestArchive::create(folder + "/" + name + ".var", {{"meta.json", TestArchive::metaJson()}}));
+        }
+        const auto shown = [&] {
+            QMap<QString, bool> ticks;
+            for (int row = 0; row < w->deps->rowCount(); ++row) {
+                if (w->deps->item(row, 0) != nullptr && w->deps->item(row, 2) != nullptr) {
+                    ticks.insert(w->deps->item(row, 0)->text(), w->deps->item(row, 1) != nullptr);
+                }
+            }
+            return ticks;
+        };
+        QVERIFY(open(folder));
+        select("U.Needs.1");
+        QTRY_COMPARE(shown(), present);
+        QVERIFY(indexed(folder));
+        select("C.P.30");
+        select("U.Needs.1");
+        QTRY_COMPARE(shown(), present);
+        const Run run = quillmark({"--report", "missing", folder, "--json"}, home->path() + "/cli");
+        QCOMPARE(run.exit, 0);
+        QMap<QString, bool> reported = present;
+        for (auto it = reported.begin(); it != reported.end(); ++it) {
+            it.value() = true;
+        }
+        for (const QJsonValue entry : QJsonDocument::fromJson(run.out).array()) {
+            reported[entry.toObject().value("dependency").toString()] = false;
+        }
+        QCOMPARE(reported, present);
+    }
+
+    // A move and then a delete of the last copy, while a refresh of many new packages
+    // runs: the question is asked of the library as it is after the move.
+    void removalWhileRefreshing()
+    {
+        QVERIFY(TestArchive::create(pkgs() + "/a/C.P.1.var", {{"meta.json", TestArchive::metaJson()}}));
+        QVERIFY(TestFiles::write(pkgs() + "/b/C.P.1.var", TestFiles::read(pkgs() + "/a/C.P.1.var")));
+        QVERIFY(TestArchive::create(pkgs() + "/U.User.1.var", {{"meta.json", TestArchive::metaJson({{"C.P.1", ""}})}}));
+        QVERIFY(openListed());
+        const QByteArray package = TestFiles::read(pkgs() + "/Creator.Alpha.1.var");
+        for (int i = 0; i < 1500; ++i) {
+            QVERIFY(TestFiles::write(pkgs() + QString("/new/%1/N.P%2.1.var").arg(i % 20).arg(i), package));
+        }
+        QSignalSpy progress(index, &LibraryIndex::progress);
+        QVERIFY(w->list() && progress.wait(30000));
+        const auto markIn = [&](const QString& folder) {
+            for (int row = 0; row < table->rowCount(); ++row) {
+                if (table->item(row, 1)->text() == "C.P.1.var" && table->item(row, 5)->text() == folder) {
+                    table->item(row, 0)->setCheckState(Qt::Checked);
+                }
+            }
+        };
+        MessageBoxCatcher catcher(QMessageBox::Yes);
+        markIn("/a/");
+        w->click("pushButton_MoveTo");
+        markIn("/b/");
+        w->click("pushButton_Del");
+        QCOMPARE(catcher.informativeTexts, QStringList({"1 package.", "1 package.\n\nThese packages would lose a dependency they use:\nU.User.1"}));
+        // The refresh that ends later does not bring the moved copy back.
+        QVERIFY(indexed(pkgs()) && QTest::qWaitFor([&] { return !index->isRunning(); }, 30000));
+        QCOMPARE(index->catalog()->named("C.P.1").size(), 0);
     }
 
     void usedBy_data()

@@ -1,23 +1,12 @@
 #include "hvararchive.h"
 #include "indexdatabase.h"
 #include "libraryindex.h"
+#include "quillmarkrun.h"
 #include "rawzip.h"
 #include "testarchive.h"
 #include "testfiles.h"
 
 #include <QtTest>
-
-struct Run { int exit; QByteArray out, err; };
-
-static Run quillmark(const QStringList& arguments, const QString& cache)
-{
-    const auto cacheHome = TestFiles::scopedEnvironment("XDG_CACHE_HOME", cache);
-    QProcess process;
-    process.start(QStringLiteral(QUILLMARK_BINARY), arguments);
-    // A run that hangs or crashes has no exit status; the process is killed on return.
-    const bool ended = process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit;
-    return {ended ? process.exitCode() : -1, process.readAllStandardOutput(), process.readAllStandardError()};
-}
 
 // A meta.json whose dependency `name` holds itself `depth` levels deep.
 static QByteArray nested(const QByteArray& name, int depth = 1)
@@ -59,6 +48,8 @@ private slots:
         // A link back up is followed once at most, or nothing would end.
         QVERIFY(QFile::copy(lib + "/A.B.1.var", lib + "/sub/A.B.1.var") && TestFiles::write(lib + "/Bad.var", "text")
                 && QFile::link(lib, lib + "/sub/loop"));
+        // A link to a package met before is that package, not a copy of it.
+        QVERIFY(QFile::link(lib + "/sub/C.D.3.var", lib + "/C.D.3.var"));
     }
 
     void reports_data()
