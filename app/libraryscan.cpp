@@ -112,9 +112,11 @@ void walk(const QString& folder, QSet<QString>& seen, QVector<IndexedPackage>& f
 #endif
 }
 
-bool sameFile(const IndexedPackage& a, const IndexedPackage& b)
+// Whether `known` still tells what `file` holds; a file that could not be read is
+// read again every time.
+bool sameFile(const IndexedPackage& known, const IndexedPackage& file)
 {
-    return a.size == b.size && a.modified == b.modified;
+    return !known.unreadable && known.size == file.size && known.modified == file.modified;
 }
 
 } // namespace
