@@ -237,7 +237,7 @@ void IndexDatabase::keepInMemory()
 {
     if (!inMemory) {
         qWarning().noquote() << "library index: cannot use" << path << "(" + failure.text() + ")"
-                           << "- this run keeps the index in memory";
+                             << "- this run keeps the index in memory";
     }
     inMemory = true;
     if (!open(QStringLiteral(":memory:")) || !prepare()) {
@@ -341,7 +341,7 @@ bool IndexDatabase::store(QVector<IndexedPackage>& packages, const QStringList& 
         } else if (!inMemory) {
             inMemory = true;
             qWarning().noquote() << "library index: cannot write" << path << "(" + failure.text() + ")"
-                               << "- this run keeps what it read in memory";
+                                 << "- this run keeps what it read in memory";
         }
         return false;
     }

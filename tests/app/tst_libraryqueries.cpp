@@ -51,6 +51,9 @@ private slots:
         QTest::newRow("latest with no version, nested")
             << QStringList{"A.B.1.var X.Y.1 X.Y.1/Q.R.latest", "X.Y.1.var"} << "missing"
             << "[{'dependency':'Q.R.latest','state':'missing','present':[],'neededBy':['A.B.1'],'routes':['A.B.1 via X.Y.1']}]";
+        QTest::newRow("nested two deep")
+            << QStringList{"A.B.1.var X.Y.2/Q.R.3/S.T.1", "X.Y.2.var", "Q.R.3.var"} << "missing"
+            << "[{'dependency':'S.T.1','state':'missing','present':[],'neededBy':['A.B.1'],'routes':['A.B.1 via X.Y.2/Q.R.3']}]";
         QTest::newRow("unreadable and unparsable files satisfy nothing")
             << QStringList{"!C.P.1.var", "Odd.var", "A.B.1.var C.P.1 Odd"} << "missing"
             << "[{'dependency':'C.P.1','state':'missing','present':[],'neededBy':['A.B.1'],'routes':['A.B.1']},"
