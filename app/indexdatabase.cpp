@@ -15,23 +15,32 @@
 
 namespace {
 
-constexpr int schemaVersion = 2;
-// Another process writes in short transactions; one that holds the lock this long
-// is taken for stuck.
-constexpr int busyTimeoutMs = 10000;
+// 3: a nested reference keeps the index of the one it is nested in, not its route.
+constexpr int schemaVersion = 3;
+// Another process writes in short transactions; one that holds the lock longer leaves
+// this run to keep its records in memory rather than wait.
+constexpr int busyTimeoutMs = 1000;
 
-QByteArray packReferences(const QVector<PackageReference>& references)
+// SQLite's result codes, without their extended part.
+bool isBusy(const QSqlError& error)
 {
-    QByteArray bytes;
+    const int code = error.nativeErrorCode().toInt() & 0xff;
+    return code == 5 /* SQLITE_BUSY */ || code == 6 /* SQLITE_LOCKED */;
+}
+
+// False when the references cannot be encoded, as when memory runs out.
+bool packReferences(const QVector<PackageReference>& references, QByteArray& bytes)
+{
+    bytes.clear();
     QDataStream out(&bytes, QIODevice::WriteOnly);
     out.setVersion(QDataStream::Qt_5_12);
     // Strings are then stored as they lie in memory, without swapping every character.
     out.setByteOrder(QDataStream::LittleEndian);
     out << quint32(references.size());
     for (const PackageReference& reference : references) {
-        out << reference.name << reference.via;
+        out << reference.name << qint32(reference.parent);
     }
-    return bytes;
+    return out.status() == QDataStream::Ok;
 }
 
 // One copy of each text for all the references that hold it: a library names the same
@@ -46,20 +55,28 @@ QString pooled(QHash<QStringView, QString>& pool, QStringView text)
     return found.value();
 }
 
-// Reads what packReferences wrote (a count, then each string as its length in bytes,
-// 0xffffffff for a null one, and its UTF-16 characters, all little-endian) without a
-// stream: the load of a whole library decodes hundreds of thousands of them.
-QVector<PackageReference> unpackReferences(const QByteArray& bytes,
-                                           QHash<QStringView, QString>& pool)
+// Reads what packReferences wrote (a count, then for each reference its name as its
+// length in bytes, 0xffffffff for a null one, and its UTF-16 characters, then its
+// parent, all little-endian) without a stream: the load of a whole library decodes
+// hundreds of thousands of them. False for bytes that are not such a list.
+bool unpackReferences(const QByteArray& bytes, QHash<QStringView, QString>& pool,
+                      QVector<PackageReference>& references)
 {
     const char* at = bytes.constData();
     const char* const end = at + bytes.size();
-    const auto next = [&](QString& text) {
+    const auto number = [&](quint32& value) {
         if (end - at < 4) {
             return false;
         }
-        const quint32 length = qFromLittleEndian<quint32>(at);
+        value = qFromLittleEndian<quint32>(at);
         at += 4;
+        return true;
+    };
+    const auto next = [&](QString& text) {
+        quint32 length = 0;
+        if (!number(length)) {
+            return false;
+        }
         if (length == 0xffffffff) {
             text = QString();
             return true;
@@ -78,29 +95,29 @@ QVector<PackageReference> unpackReferences(const QByteArray& bytes,
         at += length;
         return true;
     };
-    QVector<PackageReference> references;
-    if (end - at < 4) {
-        return references;
+    references.clear();
+    quint32 count = 0;
+    if (!number(count)) {
+        return false;
     }
-    const quint32 count = qFromLittleEndian<quint32>(at);
-    at += 4;
     // Each reference takes at least 8 bytes, so a damaged count reserves no more than that.
     references.reserve(int(qMin<qint64>(count, (end - at) / 8)));
     PackageReference reference;
-    for (quint32 i = 0; i < count && next(reference.name) && next(reference.via); ++i) {
+    quint32 parent = 0;
+    for (quint32 i = 0; i < count; ++i) {
+        if (!next(reference.name) || !number(parent)) {
+            return false;
+        }
+        // A parent comes before its children, which keeps every route finite.
+        reference.parent = qint32(parent);
+        if (reference.parent < -1 || reference.parent >= int(i)) {
+            return false;
+        }
         references.append(reference);
     }
-    return references;
+    return at == end;
 }
 
-bool exec(QSqlQuery& query, const QString& statement)
-{
-    if (query.exec(statement)) {
-        return true;
-    }
-    qDebug() << "library index:" << statement << query.lastError().text();
-    return false;
-}
 
 } // namespace
 
@@ -112,20 +129,27 @@ IndexDatabase::IndexDatabase(const QString& databasePath) : path(databasePath)
     if (open(path) && prepare()) {
         return;
     }
-    setAside();
-    if (open(path) && prepare()) {
-        return;
+    if (damaged()) {
+        setAside();
+        if (open(path) && prepare()) {
+            return;
+        }
     }
-    // Nowhere to keep it: the records of this run live in memory.
-    qDebug() << "library index: cannot use" << path << "- keeping the index in memory";
-    if (!open(QStringLiteral(":memory:")) || !prepare()) {
-        qDebug() << "library index: no database driver";
-    }
+    keepInMemory();
 }
 
 IndexDatabase::~IndexDatabase()
 {
     closeConnection();
+}
+
+bool IndexDatabase::exec(QSqlQuery& query, const QString& statement)
+{
+    if (query.exec(statement)) {
+        return true;
+    }
+    failure = query.lastError();
+    return false;
 }
 
 bool IndexDatabase::open(const QString& file)
@@ -134,10 +158,15 @@ bool IndexDatabase::open(const QString& file)
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
     db.setDatabaseName(file);
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs));
-    return db.open();
+    if (db.open()) {
+        return true;
+    }
+    failure = db.lastError();
+    return false;
 }
 
-// Checks the schema version and makes the table when the database is new.
+// Checks the schema version and makes the table when the database is new or of an
+// older version; one of a newer version is left as it is.
 bool IndexDatabase::prepare()
 {
     QSqlQuery query(QSqlDatabase::database(connection, false));
@@ -145,8 +174,9 @@ bool IndexDatabase::prepare()
         return false;
     }
     const int version = query.value(0).toInt();
-    if (version != 0 && version != schemaVersion) {
-        qDebug() << "library index: schema version" << version << "is not ours";
+    if (version > schemaVersion) {
+        failure = QSqlError(QStringLiteral("made by a newer Quillmark (schema %1)").arg(version));
+        newer = true;
         return false;
     }
     // WAL lets readers go on while another process writes.
@@ -156,11 +186,13 @@ bool IndexDatabase::prepare()
     if (version == schemaVersion) {
         return true;
     }
+    // What an older version kept is read again, as a cache is.
     if (!exec(query, QStringLiteral("BEGIN IMMEDIATE"))) {
         return false;
     }
     const bool made =
-        exec(query, QStringLiteral("CREATE TABLE IF NOT EXISTS packages (path TEXT PRIMARY KEY, "
+        exec(query, QStringLiteral("DROP TABLE IF EXISTS packages")) &&
+        exec(query, QStringLiteral("CREATE TABLE packages (path TEXT PRIMARY KEY, "
                                    "size INTEGER, modified INTEGER, licence TEXT, problem TEXT, "
                                    "refs BLOB) WITHOUT ROWID")) &&
         exec(query, QStringLiteral("PRAGMA user_version=%1").arg(schemaVersion));
@@ -175,17 +207,44 @@ void IndexDatabase::closeConnection()
     }
 }
 
+bool IndexDatabase::damaged()
+{
+    // A busy database is another process's, a newer one another version's: neither is
+    // looked at further.
+    if (newer || isBusy(failure) || !QSqlDatabase::database(connection, false).isOpen()) {
+        return false;
+    }
+    QSqlQuery query(QSqlDatabase::database(connection, false));
+    if (query.exec(QStringLiteral("PRAGMA integrity_check")) && query.next()) {
+        return query.value(0).toString() != QLatin1String("ok");
+    }
+    const int code = query.lastError().nativeErrorCode().toInt() & 0xff;
+    return code == 11 /* SQLITE_CORRUPT */ || code == 26 /* SQLITE_NOTADB */;
+}
+
 void IndexDatabase::setAside()
 {
     closeConnection();
     const QString aside = path + QStringLiteral(".broken");
-    qDebug() << "library index: setting" << path << "aside as" << aside;
+    qWarning() << "library index: setting" << path << "aside as" << aside << "-" << failure.text();
     QFile::remove(aside);
     QFile::rename(path, aside);
     // The journal files belong to the old database; beside a new one they would be
     // taken for its own.
     QFile::remove(path + QStringLiteral("-wal"));
     QFile::remove(path + QStringLiteral("-shm"));
+}
+
+void IndexDatabase::keepInMemory()
+{
+    if (!inMemory) {
+        qWarning().noquote() << "library index: cannot use" << path << "(" + failure.text() + ")"
+                             << "- this run keeps the index in memory";
+    }
+    inMemory = true;
+    if (!open(QStringLiteral(":memory:")) || !prepare()) {
+        qDebug() << "library index: no database driver";
+    }
 }
 
 bool IndexDatabase::load(const QString& folder, QHash<QString, IndexedPackage>& packages)
@@ -210,26 +269,30 @@ bool IndexDatabase::load(const QString& folder, QHash<QString, IndexedPackage>& 
         package.modified = query.value(2).toLongLong();
         package.licence = query.value(3).toString();
         package.problem = query.value(4).toString();
-        package.references = unpackReferences(query.value(5).toByteArray(), pool);
-        package.described = true;
-        packages.insert(package.path, package);
+        // A record whose references do not decode is left out, so that its file is read again.
+        if (unpackReferences(query.value(5).toByteArray(), pool, package.references)) {
+            package.described = true;
+            packages.insert(package.path, package);
+        }
     }
     ok = ok && !query.lastError().isValid();
     if (ok) {
         return true;
     }
-    qDebug() << "library index: cannot read" << path << query.lastError().text();
+    failure = query.lastError();
     packages.clear();
     query = QSqlQuery();
-    setAside();
-    if (!open(path) || !prepare()) {
-        open(QStringLiteral(":memory:"));
-        prepare();
+    if (damaged()) {
+        setAside();
+        if (open(path) && prepare()) {
+            return false;
+        }
     }
+    keepInMemory();
     return false;
 }
 
-bool IndexDatabase::store(const QVector<IndexedPackage>& packages, const QStringList& gone,
+bool IndexDatabase::store(QVector<IndexedPackage>& packages, const QStringList& gone,
                           const std::atomic<bool>& stop)
 {
     if (packages.isEmpty() && gone.isEmpty()) {
@@ -237,31 +300,54 @@ bool IndexDatabase::store(const QVector<IndexedPackage>& packages, const QString
     }
     QSqlDatabase db = QSqlDatabase::database(connection, false);
     QSqlQuery query(db);
-    bool ok = exec(query, QStringLiteral("BEGIN IMMEDIATE"));
+    bool ok = query.exec(QStringLiteral("BEGIN IMMEDIATE"));
     ok = ok && query.prepare(QStringLiteral("DELETE FROM packages WHERE path = ?"));
     for (int i = 0; ok && i < gone.size() && !stop; ++i) {
         query.addBindValue(gone[i]);
         ok = query.exec();
     }
     ok = ok && query.prepare(QStringLiteral("INSERT OR REPLACE INTO packages VALUES (?, ?, ?, ?, ?, ?)"));
+    QByteArray references;
     for (int i = 0; ok && i < packages.size() && !stop; ++i) {
-        const IndexedPackage& package = packages[i];
+        IndexedPackage& package = packages[i];
+        // What could not be read says nothing of the file: it is read again next time.
+        if (package.unreadable) {
+            continue;
+        }
+        if (!packReferences(package.references, references)) {
+            // Kept as this run reports it, and as the next run will.
+            package.problem = QStringLiteral("its dependencies are too many to keep");
+            package.references.clear();
+            packReferences(package.references, references);
+        }
         query.addBindValue(package.path);
         query.addBindValue(package.size);
         query.addBindValue(package.modified);
         query.addBindValue(package.licence);
         query.addBindValue(package.problem);
-        query.addBindValue(packReferences(package.references));
+        query.addBindValue(references);
         ok = query.exec();
     }
+    // The first failure, which a rollback after it would replace.
+    QSqlError error = query.lastError();
     const bool complete = ok && !stop;
-    ok = exec(query, complete ? QStringLiteral("COMMIT") : QStringLiteral("ROLLBACK")) && ok;
+    if (!query.exec(complete ? QStringLiteral("COMMIT") : QStringLiteral("ROLLBACK")) && ok) {
+        ok = false;
+        error = query.lastError();
+    }
     if (!ok) {
-        // Read-only, or locked by another process for long: the next run starts afresh.
-        qDebug() << "library index: cannot write" << path << query.lastError().text();
+        failure = error;
         query = QSqlQuery();
         db = QSqlDatabase();
-        setAside();
+        // A damaged file is set aside, so that the next run starts afresh; a busy or
+        // read-only one is left to its owner, and this run's records stay in memory.
+        if (damaged()) {
+            setAside();
+        } else if (!inMemory) {
+            inMemory = true;
+            qWarning().noquote() << "library index: cannot write" << path << "(" + failure.text() + ")"
+                                 << "- this run keeps what it read in memory";
+        }
         return false;
     }
     return complete;

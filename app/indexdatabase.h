@@ -4,18 +4,23 @@
 #include "indexedpackage.h"
 
 #include <QHash>
+#include <QSqlError>
 #include <QString>
 #include <QStringList>
 #include <QVector>
 
 #include <atomic>
 
+class QSqlQuery;
+
 /// The library index's SQLite database: one connection, for the thread that creates
 /// the object, to the package records keyed by full path.
 ///
-/// A database that cannot be read or written, is locked for long or has another
-/// schema version is renamed to "<name>.broken" and made anew; when even that fails
-/// the records live in memory only, so the index always works.
+/// A database that fails SQLite's integrity check is renamed to "<name>.broken" and
+/// made anew; one of an older schema is emptied and used. One that another process
+/// keeps locked for over a second, that cannot be written or that a newer version
+/// made is left as it is: this object then keeps its records in memory (says so
+/// once), so the index always works.
 class IndexDatabase
 {
 public:
@@ -29,18 +34,26 @@ public:
     /// could not be read (the database has then been made anew and is empty).
     bool load(const QString& folder, QHash<QString, IndexedPackage>& packages);
     /// Writes `packages` and forgets `gone`, all or nothing; gives up, writing
-    /// nothing, once `stop` is set.
-    bool store(const QVector<IndexedPackage>& packages, const QStringList& gone,
+    /// nothing, once `stop` is set. Unreadable packages are left out; one whose
+    /// references cannot be encoded is kept, and changed in `packages`, as broken.
+    bool store(QVector<IndexedPackage>& packages, const QStringList& gone,
                const std::atomic<bool>& stop);
 
 private:
+    bool exec(QSqlQuery& query, const QString& statement);
     bool open(const QString& file);
     bool prepare();
     void closeConnection();
+    // Whether the open file fails SQLite's integrity check; never for a busy or newer one.
+    bool damaged();
     void setAside();
+    void keepInMemory();
 
     QString path;
     QString connection;
+    QSqlError failure; // the last thing that went wrong
+    bool newer = false;
+    bool inMemory = false;
 };
 
 #endif // INDEXDATABASE_H

@@ -2,9 +2,20 @@
 
 #include "packagename.h"
 
+#include <QStringList>
+
 QString IndexedPackage::name() const
 {
     return fileName.endsWith(QLatin1String(".var")) ? fileName.left(fileName.size() - 4) : fileName;
+}
+
+QString IndexedPackage::via(int index) const
+{
+    QStringList chain;
+    for (int at = references[index].parent; at >= 0; at = references[at].parent) {
+        chain.prepend(references[at].name);
+    }
+    return chain.join(QLatin1Char('/'));
 }
 
 IndexedPackage IndexedPackage::fromFile(const QString& path, qint64 size, qint64 modified)
@@ -27,6 +38,7 @@ void IndexedPackage::takeDescription(const IndexedPackage& other)
 {
     licence = other.licence;
     problem = other.problem;
+    unreadable = other.unreadable;
     references = other.references;
     described = other.described;
 }

@@ -7,9 +7,9 @@
 /// One package named by another package's meta.json.
 struct PackageReference
 {
-    QString name; ///< as written in meta.json, e.g. "Creator.Package.3" or "Creator.Package.latest"
-    QString via;  ///< empty for a direct dependency; for a nested one the chain of names
-                  ///< through which it was recorded, joined with "/" (e.g. "A.B.1/C.D.2")
+    QString name;    ///< as written in meta.json, e.g. "Creator.Package.3" or "Creator.Package.latest"
+    int parent = -1; ///< -1 for a direct dependency; for a nested one the index, in the same
+                     ///< package's references, of the reference it was recorded under
 };
 
 /// One package file as the library index knows it.
@@ -24,14 +24,20 @@ struct IndexedPackage
     int version = -1;    ///< -1 when the name does not parse
     QString licence;     ///< licenseType of meta.json, may be empty
     QString problem;     ///< empty for a readable package; else a one-line reason
-    QVector<PackageReference> references;
+    /// The problem is one of access, not of content ("cannot read: …"): it is never
+    /// stored, so the file is read again on the next refresh.
+    bool unreadable = false;
+    QVector<PackageReference> references; ///< each after the one it was recorded under
     bool described = false; ///< whether the fields above have been read from the file
 
-    /// Takes the licence, problem and references of `other`, a record of the same file.
+    /// Takes what was read of `other`, a record of the same file.
     void takeDescription(const IndexedPackage& other);
 
     /// fileName without ".var".
     QString name() const;
+    /// The chain of names through which references[index] was recorded, joined with "/"
+    /// (e.g. "A.B.1/C.D.2"); empty for a direct dependency.
+    QString via(int index) const;
     /// Whether the package can satisfy references: readable, with a parsed name.
     bool isUsable() const { return problem.isEmpty() && version >= 0; }
 

@@ -4,6 +4,7 @@
 #include "libraryscan.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QHash>
 #include <QPointer>
@@ -19,14 +20,42 @@ LibraryIndex::LibraryIndex(QObject* parent, const QString& databasePath)
 {
 }
 
+namespace {
+
+// Threads that outlived their index. Each touches nothing but its own copies and the
+// application, and the application waits for them as it ends, before anything they
+// use is destroyed. Only the GUI thread reads or changes the list.
+QList<QPointer<QThread>>& orphans()
+{
+    static QList<QPointer<QThread>> threads;
+    return threads;
+}
+
+void waitForOrphans()
+{
+    for (const QPointer<QThread>& thread : qAsConst(orphans())) {
+        if (thread) {
+            thread->wait();
+        }
+    }
+    orphans().clear();
+}
+
+} // namespace
+
 LibraryIndex::~LibraryIndex()
 {
     stop();
-    // A stopped job ends within 100 ms; one that does not is left to end on its own
-    // rather than be destroyed while it runs.
+    // A stopped job mostly ends within 100 ms; one that waits on a busy database or a
+    // slow disk is not waited for here, so that closing the window never hangs.
+    QDeadlineTimer deadline(200);
     for (QThread* thread : findChildren<QThread*>(QString(), Qt::FindDirectChildrenOnly)) {
-        if (!thread->wait(5000)) {
+        if (!thread->wait(ulong(qMax<qint64>(0, deadline.remainingTime())))) {
             thread->setParent(nullptr);
+            if (orphans().isEmpty()) {
+                qAddPostRoutine(waitForOrphans);
+            }
+            orphans().append(thread);
         }
     }
 }

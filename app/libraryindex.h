@@ -19,7 +19,8 @@ class LibraryIndex : public QObject
 public:
     /// The database is QStandardPaths::CacheLocation + "/library.sqlite" unless one is given.
     explicit LibraryIndex(QObject* parent = nullptr, const QString& databasePath = QString());
-    /// Stops a running refresh and waits for it a bounded time.
+    /// Stops a running refresh and waits for it 200 ms at most; one still running then
+    /// ends on its own, and the application waits for it as it ends.
     ~LibraryIndex() override;
 
     /// Returns at once. Reads, in the background on all cores, the packages below

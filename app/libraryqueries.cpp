@@ -68,11 +68,12 @@ QVector<MissingDependency> missing(const LibraryCatalog& catalog)
         const QVector<int> referrers = catalog.referrers(name);
         for (int i : referrers) {
             const IndexedPackage& user = catalog.packages()[i];
-            for (const PackageReference& reference : user.references) {
+            for (int r = 0; r < user.references.size(); ++r) {
+                const PackageReference& reference = user.references[r];
                 if (compareCaseless(reference.name, name) == 0) {
                     spellings << reference.name;
-                    entry.routes << (reference.via.isEmpty() ? catalog.nameOf(i)
-                                                             : catalog.nameOf(i) + QStringLiteral(" via ") + reference.via);
+                    entry.routes << (reference.parent < 0 ? catalog.nameOf(i)
+                                                          : catalog.nameOf(i) + QStringLiteral(" via ") + user.via(r));
                 }
             }
         }

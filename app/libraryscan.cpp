@@ -15,9 +15,11 @@
 
 namespace {
 
-bool sameFile(const IndexedPackage& a, const IndexedPackage& b)
+// Whether `known` still tells what `file` holds; a file that could not be read is
+// read again every time.
+bool sameFile(const IndexedPackage& known, const IndexedPackage& file)
 {
-    return a.size == b.size && a.modified == b.modified;
+    return !known.unreadable && known.size == file.size && known.modified == file.modified;
 }
 
 } // namespace

@@ -2,33 +2,60 @@
 
 #include "hvararchive.h"
 
+#include <QDateTime>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QStringList>
 
 namespace PackageReader {
 
 namespace {
 
 // Records every key of `dependencies` and, below each, the keys of its own
-// "dependencies", with the chain of names that leads there.
-void collect(const QJsonObject& dependencies, const QStringList& chain,
-             QVector<PackageReference>& references)
+// "dependencies", each after the reference it is nested in (`parent`), whose route
+// takes `route` characters. False, with the problem set, once a bound is exceeded.
+bool collect(const QJsonObject& dependencies, int parent, int depth, qint64 route,
+             qint64& text, IndexedPackage& package)
 {
-    if (chain.size() >= maxNesting) {
-        return;
-    }
-    const QString via = chain.join(QLatin1Char('/'));
     for (auto it = dependencies.begin(); it != dependencies.end(); ++it) {
         if (it.key().isEmpty()) {
             continue;
         }
-        references.append({it.key(), via});
+        text += route + it.key().size();
+        if (depth >= maxNesting) {
+            package.problem = QStringLiteral("meta.json nests dependencies more than %1 levels deep").arg(maxNesting);
+        } else if (package.references.size() >= maxReferences) {
+            package.problem = QStringLiteral("meta.json names more than %1 dependencies").arg(maxReferences);
+        } else if (text > maxReferenceText) {
+            package.problem = QStringLiteral("the dependencies of meta.json take more than %1 characters")
+                                  .arg(maxReferenceText);
+        }
+        if (!package.problem.isEmpty()) {
+            return false;
+        }
+        package.references.append({it.key(), parent});
         const QJsonObject nested = it.value().toObject().value(QLatin1String("dependencies")).toObject();
-        if (!nested.isEmpty()) {
-            collect(nested, chain + QStringList(it.key()), references);
+        if (!nested.isEmpty() &&
+            !collect(nested, package.references.size() - 1, depth + 1,
+                     route + it.key().size() + 1, text, package)) {
+            return false;
         }
     }
+    return true;
+}
+
+// Why the file at `path` cannot be read now, or has changed from `size` and `modified`;
+// empty when neither. Asked only after a failure, which then says nothing of the content.
+QString accessProblem(const QString& path, qint64 size, qint64 modified)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return file.errorString();
+    }
+    if (file.size() != size || file.fileTime(QFileDevice::FileModificationTime).toMSecsSinceEpoch() != modified) {
+        return QStringLiteral("the file changed while it was read");
+    }
+    return QString();
 }
 
 } // namespace
@@ -41,6 +68,11 @@ IndexedPackage read(const QString& path, qint64 size, qint64 modified)
     QByteArray metaJson;
     if (!archive.open(path) || !archive.read(QStringLiteral("meta.json"), metaJson)) {
         package.problem = archive.error();
+        const QString access = accessProblem(path, size, modified);
+        if (!access.isEmpty()) {
+            package.problem = QStringLiteral("cannot read: ") + access;
+            package.unreadable = true;
+        }
     } else {
         describe(metaJson, package);
     }
@@ -66,7 +98,11 @@ void describe(const QByteArray& metaJson, IndexedPackage& package)
     }
     const QJsonObject top = document.object();
     package.licence = top.value(QLatin1String("licenseType")).toString();
-    collect(top.value(QLatin1String("dependencies")).toObject(), QStringList(), package.references);
+    qint64 text = 0;
+    if (!collect(top.value(QLatin1String("dependencies")).toObject(), -1, 0, 0, text, package)) {
+        // A broken package refers to nothing, as the database keeps it.
+        package.references.clear();
+    }
 }
 
 } // namespace PackageReader

@@ -6,16 +6,51 @@
 #include "testarchive.h"
 #include "testfiles.h"
 
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QtTest>
 
-// A meta.json whose dependency `name` holds itself `depth` levels deep.
-static QByteArray nested(const QByteArray& name, int depth = 1)
+// A meta.json whose dependency `name` holds itself `depth` levels deep, the last one
+// holding `inner`.
+static QByteArray nested(const QByteArray& name, int depth = 1, const QByteArray& inner = "{}")
 {
-    QByteArray json = "{}";
+    QByteArray json = inner;
     while (depth-- > 0) {
         json = "{\"dependencies\":{\"" + name + "\":" + json + "}}";
     }
     return json;
+}
+
+// `count` dependencies of one level.
+static QByteArray many(int count)
+{
+    QByteArray names;
+    for (int i = 0; i < count; ++i) {
+        names += (i ? ",\"L.L." : "\"L.L.") + QByteArray::number(i) + "\":{}";
+    }
+    return "{\"dependencies\":{" + names + "}}";
+}
+
+// Runs `statements` on the database at `path` through a connection of this process,
+// which keeps what they lock until closed; the first value of the last one.
+static QVariant sql(const QString& path, const QStringList& statements, bool close = true)
+{
+    QSqlDatabase db = QSqlDatabase::contains(path) ? QSqlDatabase::database(path) : QSqlDatabase::addDatabase("QSQLITE", path);
+    db.setDatabaseName(path);
+    QSqlQuery query(db);
+    for (const QString& statement : statements) {
+        if (!((db.isOpen() || db.open()) && query.exec(statement))) {
+            qWarning() << statement << query.lastError().text();
+        }
+    }
+    const QVariant value = query.next() ? query.value(0) : QVariant();
+    query = QSqlQuery();
+    db = QSqlDatabase();
+    if (close) {
+        QSqlDatabase::removeDatabase(path);
+    }
+    return value;
 }
 
 // Names and times of everything below `folder`: any write shows.
@@ -95,6 +130,10 @@ private slots:
                                                  << QString("larger than %1 bytes").arg(HVarArchive::defaultLimit);
         QTest::newRow("sizes that lie") << spaces << "7z lie" << "stated size";
         QTest::newRow("10,000 levels") << nested("A.B.1", 10000) << "raw" << "not valid JSON";
+        QTest::newRow("501 levels") << nested("A.B.1", 501) << "raw" << "more than 500 levels";
+        QTest::newRow("20,001 dependencies") << many(20001) << "7z" << "more than 20000 dependencies";
+        // Each of the 3,000 would repeat a route of half a million characters.
+        QTest::newRow("499 levels of long names") << nested(QByteArray(1000, 'n'), 499, many(3000)) << "7z" << "characters";
         QTest::newRow("array") << QByteArray("[{}]") << "raw" << "not a JSON object";
         QTest::newRow("odd keys") << QByteArray(R"({"dependencies":{"":{},"/":{},"..":{},"a\u0000b":{}}})") << "raw" << "";
         QTest::newRow("truncated") << plain << "7z cut" << "not a zip";
@@ -102,6 +141,9 @@ private slots:
         QTest::newRow("two meta.json") << plain << "raw twice" << "twice";
         QTest::newRow("database is text") << plain << "7z db text" << "";
         QTest::newRow("database half written") << plain << "7z db half" << "";
+        // An older database is emptied and used; a newer one is another version's and left alone.
+        QTest::newRow("database of an older schema") << plain << "7z db 2" << "";
+        QTest::newRow("database of a newer schema") << plain << "7z db 99" << "";
     }
     void badInput()
     {
@@ -124,7 +166,8 @@ private slots:
         } else if (how.startsWith("7z db")) {
             QCOMPARE(quillmark({"--report", "broken", folder}, cache).exit, 0);
             QVERIFY(how.endsWith("half") ? QFile::resize(database, QFileInfo(database).size() / 2)
-                                         : TestFiles::write(database, "not a database"));
+                    : how.endsWith("text") ? TestFiles::write(database, "not a database")
+                                           : sql(database, {"PRAGMA user_version=" + how.mid(6)}).isNull());
         }
         const QStringList before = snapshot(folder);
         for (const QString report : {"broken", "duplicates", "broken"}) {
@@ -135,6 +178,86 @@ private slots:
             QVERIFY2(entries.isEmpty() || entries[0].toObject().value("problem").toString().contains(problem), run.out.constData());
         }
         QCOMPARE(snapshot(folder), before);
+        if (how.startsWith("7z db 9")) {
+            QCOMPARE(sql(database, {"PRAGMA user_version"}).toInt(), 99);
+        }
+        QVERIFY(how.endsWith("text") || how.endsWith("half") || !QFile::exists(database + ".broken"));
+    }
+
+    // Another process's transaction: waited for about a second, then this run keeps its
+    // records in memory, leaves the file alone and says so once.
+    void busyDatabase_data()
+    {
+        QTest::addColumn<QStringList>("holder");
+        const QString insert = "INSERT INTO packages VALUES ('/elsewhere/H.H.1.var', 1, 1, '', '', x'00000000')";
+        QTest::newRow("write transaction") << QStringList{"BEGIN IMMEDIATE", insert};
+        QTest::newRow("exclusive lock") << QStringList{"PRAGMA locking_mode=EXCLUSIVE", "BEGIN EXCLUSIVE", insert};
+    }
+    void busyDatabase()
+    {
+        QFETCH(QStringList, holder);
+        const QString folder = temp.filePath(QStringLiteral("busy/") + QTest::currentDataTag()), cache = folder + " cache";
+        const QString database = cache + "/Morrowquay/Quillmark/library.sqlite";
+        QVERIFY(TestArchive::create(folder + "/P.Q.1.var", {{"meta.json", TestArchive::metaJson({{"X.Y.1", ""}})}}));
+        QCOMPARE(quillmark({"--report", "missing", folder}, cache).exit, 0);
+        // One that the next run reads and would store.
+        QVERIFY(TestArchive::create(folder + "/R.S.1.var", {{"meta.json", TestArchive::metaJson({{"Z.Z.1", ""}})}}));
+        sql(database, holder, false);
+        for (const bool held : {true, false}) {
+            QElapsedTimer clock;
+            clock.start();
+            const Run run = quillmark({"--report", "missing", folder}, cache);
+            QVERIFY2(run.exit == 0 && run.out.endsWith("Z.Z.1\n    needed by R.S.1\n2 entries\n"), run.out + run.err);
+            QVERIFY2(clock.elapsed() < 5000 && run.err.count("keeps") == (held ? 1 : 0), run.err.constData());
+            QVERIFY(!QFile::exists(database + ".broken"));
+            if (held) {
+                sql(database, {"COMMIT"});
+            }
+        }
+        // The holder's row and the package the last run read.
+        QCOMPARE(sql(database, {"SELECT count(*) FROM packages WHERE path = '/elsewhere/H.H.1.var' OR path LIKE '%/R.S.1.var'"}).toInt(), 2);
+    }
+
+    void closingDoesNotWait()
+    {
+        const QString database = temp.filePath("held.sqlite");
+        sql(database, {"PRAGMA locking_mode=EXCLUSIVE", "BEGIN EXCLUSIVE", "CREATE TABLE t (x)"}, false);
+        QElapsedTimer clock;
+        {
+            LibraryIndex index(nullptr, database);
+            index.refresh(lib);
+            clock.start();
+        }
+        // 200 ms, and what the machine's load adds; the thread left running ends before the program.
+        QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+        sql(database, {"ROLLBACK"});
+    }
+
+    // A file this process may not read, even as root; then one of the same size and time
+    // that it may.
+    void unreadableIsReadAgain()
+    {
+        const QString denied = "/proc/sys/vm/drop_caches";
+        if (!QFileInfo(denied).isFile() || QFile(denied).open(QIODevice::ReadOnly)) {
+            QSKIP("no file that refuses reading");
+        }
+        const QString folder = temp.filePath("unreadable"), database = temp.filePath("unreadable.sqlite");
+        const QString package = folder + "/D.Q.2.var";
+        QVERIFY(QDir().mkpath(folder) && QFile::link(denied, package));
+        LibraryIndex index(nullptr, database);
+        QSignalSpy ready(&index, &LibraryIndex::ready);
+        const auto problem = [&] {
+            index.refresh(folder);
+            return ready.wait(60000) ? index.catalog()->packages().value(0).problem : QString("no refresh");
+        };
+        QCOMPARE(problem(), QString("cannot read: Permission denied"));
+        QCOMPARE(sql(database, {"SELECT count(*) FROM packages"}).toInt(), 0);
+        const QDateTime time = QFileInfo(package).lastModified();
+        QFile readable(package);
+        QVERIFY(QFile::remove(package) && readable.open(QIODevice::WriteOnly) &&
+                readable.setFileTime(time, QFileDevice::FileModificationTime));
+        readable.close();
+        QCOMPARE(problem(), QString("not a zip archive, or one cut short"));
     }
 
     void refreshUpdateStop()

@@ -5,7 +5,7 @@
 #include <QtTest>
 
 // "dir/A.B.1.var C.D.2 X.Y.1/E.F.3" is the package /lib/dir/A.B.1.var referring to C.D.2
-// directly and to E.F.3 through X.Y.1; a leading "!" marks an unreadable file.
+// and X.Y.1 directly and to E.F.3 through X.Y.1; a leading "!" marks an unreadable file.
 static LibraryCatalog catalog(const QStringList& lines)
 {
     QVector<IndexedPackage> packages;
@@ -14,7 +14,18 @@ static LibraryCatalog catalog(const QStringList& lines)
         IndexedPackage package = IndexedPackage::fromFile("/lib/" + words.takeFirst().remove('!'), 1, 1);
         package.problem = line.startsWith('!') || package.version < 0 ? "bad" : "";
         for (const QString& word : words) {
-            package.references.append({word.mid(word.lastIndexOf('/') + 1), word.left(qMax(0, word.lastIndexOf('/')))});
+            // Each name of the route is the reference the next one is nested in.
+            int parent = -1;
+            for (const QString& name : word.split('/')) {
+                const auto& all = package.references;
+                const int found = int(std::find_if(all.begin(), all.end(), [&](const PackageReference& r) {
+                                          return r.name == name && r.parent == parent;
+                                      }) - all.begin());
+                if (found == all.size()) {
+                    package.references.append({name, parent});
+                }
+                parent = found;
+            }
         }
         packages.append(package);
     }
@@ -41,6 +52,9 @@ private slots:
         QTest::newRow("latest with no version, nested")
             << QStringList{"A.B.1.var X.Y.1 X.Y.1/Q.R.latest", "X.Y.1.var"} << "missing"
             << "[{'dependency':'Q.R.latest','state':'missing','present':[],'neededBy':['A.B.1'],'routes':['A.B.1 via X.Y.1']}]";
+        QTest::newRow("nested two deep")
+            << QStringList{"A.B.1.var X.Y.2/Q.R.3/S.T.1", "X.Y.2.var", "Q.R.3.var"} << "missing"
+            << "[{'dependency':'S.T.1','state':'missing','present':[],'neededBy':['A.B.1'],'routes':['A.B.1 via X.Y.2/Q.R.3']}]";
         QTest::newRow("unreadable and unparsable files satisfy nothing")
             << QStringList{"!C.P.1.var", "Odd.var", "A.B.1.var C.P.1 Odd"} << "missing"
             << "[{'dependency':'C.P.1','state':'missing','present':[],'neededBy':['A.B.1'],'routes':['A.B.1']},"
