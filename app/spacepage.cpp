@@ -30,7 +30,7 @@ SpacePage::SpacePage(QWidget* parent) : QWidget(parent), total(new QLabel), map(
           &LibrarySpace::duplicates, QStringLiteral("file"), files);
     group(QStringLiteral("Broken"), QStringLiteral("Broken files:"), &LibrarySpace::broken,
           QStringLiteral("file"), files);
-    figures->setColumnStretch(1, 1);
+    figures->setColumnStretch(3, 1);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(total);
