@@ -171,6 +171,8 @@ private slots:
     {
         // Of two copies the one later in path order is the one to go.
         QVERIFY(QFile::copy(pkgs() + "/Creator.Alpha.2.var", pkgs() + "/sub/Creator.Alpha.2.var"));
+        // Its name holds "Other." but its creator is another.
+        QVERIFY(QFile::copy(pkgs() + "/Other.Beta.1.var", pkgs() + "/AnOther.Beta.1.var"));
         QVERIFY(openListed());
         auto* analysis = w->window->findChild<LibraryAnalysis*>();
         QTRY_VERIFY(analysis->findings());
