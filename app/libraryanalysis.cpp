@@ -24,6 +24,7 @@ LibraryFindings LibraryFindings::of(std::shared_ptr<const LibraryCatalog> catalo
     findings.oldVersions = LibraryQueries::oldVersions(*catalog);
     findings.broken = LibraryQueries::broken(*catalog);
     findings.duplicates = LibraryQueries::duplicates(*catalog);
+    findings.space = LibrarySpace::of(*catalog, findings.oldVersions, findings.duplicates, findings.broken);
     findings.catalog = std::move(catalog);
     return findings;
 }

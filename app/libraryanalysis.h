@@ -2,6 +2,7 @@
 #define LIBRARYANALYSIS_H
 
 #include "libraryqueries.h"
+#include "libraryspace.h"
 
 #include <QFutureWatcher>
 #include <QObject>
@@ -18,6 +19,7 @@ struct LibraryFindings
     QVector<OldVersion> oldVersions;
     QVector<BrokenPackage> broken;
     QVector<DuplicateFile> duplicates;
+    LibrarySpace space;
 
     /// The dependencies absent in every version.
     int absentCount() const;

@@ -3,6 +3,7 @@
 #include "libraryanalysis.h"
 #include "libraryindex.h"
 #include "reportpage.h"
+#include "spacepage.h"
 
 #include <QApplication>
 #include <QBoxLayout>
@@ -50,8 +51,7 @@ QVector<ReportRow> oldVersionRows(const LibraryFindings& findings)
         ReportRow row;
         row.cells << entry.package << entry.newest << joined(entry.referencedBy) << entry.path;
         row.path = entry.path;
-        // Something that names exactly this version still wants it.
-        row.markable = entry.referencedBy.isEmpty();
+        row.markable = LibrarySpace::isReclaimable(entry);
         rows << row;
     }
     return rows;
@@ -122,6 +122,11 @@ LibraryWindow::LibraryWindow(LibraryIndex* index, LibraryAnalysis* analysis, QWi
     duplicates = page(QStringLiteral("Duplicates"),
                       {QStringLiteral("File"), QStringLiteral("Copies"), QStringLiteral("Paths")},
                       {320, 60});
+    space = new SpacePage;
+    space->setObjectName(QStringLiteral("Space"));
+    tabs->addTab(space, QStringLiteral("Space"));
+    connect(space, &SpacePage::markRequested, this, &LibraryWindow::markRequested);
+    connect(space, &SpacePage::creatorClicked, this, &LibraryWindow::creatorRequested);
 
     missing->addButton(QStringLiteral("Copy names"), [this] {
         // One name a line, as download lists take them.
@@ -166,6 +171,7 @@ void LibraryWindow::fill()
         for (ReportPage* page : pages) {
             page->setRows({});
         }
+        space->setSpace(LibrarySpace());
         return;
     }
     missing->setRows(missingRows(*findings, false));
@@ -173,4 +179,5 @@ void LibraryWindow::fill()
     oldVersions->setRows(oldVersionRows(*findings));
     broken->setRows(brokenRows(*findings));
     duplicates->setRows(duplicateRows(*findings));
+    space->setSpace(findings->space);
 }

@@ -11,9 +11,10 @@ class LibraryIndex;
 struct LibraryFindings;
 class QLabel;
 class ReportPage;
+class SpacePage;
 
 /// The library report: what is missing, present only in another version, old,
-/// broken or present twice, each in a tab of its own. Follows the index: it fills in
+/// broken or present twice, each in a tab of its own, and where the space goes. Follows the index: it fills in
 /// when the index is ready and again after each refresh.
 class LibraryWindow : public QWidget
 {
@@ -26,6 +27,8 @@ signals:
     void packageActivated(const QString& path);
     /// "Mark in list" asks for these packages to be ticked in the package table.
     void markRequested(const QStringList& paths);
+    /// A creator was clicked in the picture of the space.
+    void creatorRequested(const QString& creator);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -40,6 +43,7 @@ private:
     ReportPage* oldVersions;
     ReportPage* broken;
     ReportPage* duplicates;
+    SpacePage* space;
     // The findings shown, so that a report that is up to date is not built again.
     std::shared_ptr<const LibraryFindings> shown;
     bool filled = false;

@@ -287,6 +287,7 @@ void MainWindow::on_pushButton_Library_clicked()
         libraryWindow = new LibraryWindow(libraryIndex, analysis, this);
         connect(libraryWindow, &LibraryWindow::packageActivated, this, &MainWindow::selectPackage);
         connect(libraryWindow, &LibraryWindow::markRequested, this, &MainWindow::markPackages);
+        connect(libraryWindow, &LibraryWindow::creatorRequested, filter, &PackageFilter::showCreator);
     }
     libraryWindow->show();
     libraryWindow->raise();

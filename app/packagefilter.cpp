@@ -1,5 +1,8 @@
 #include "packagefilter.h"
 
+#include "caselesskey.h"
+#include "indexedpackage.h"
+
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTableWidget>
@@ -24,6 +27,7 @@ PackageFilter::PackageFilter(QLineEdit* edit, QTableWidget* table, QObject* pare
     pause.setInterval(typingPauseMs);
     connect(&pause, &QTimer::timeout, this, &PackageFilter::apply);
     connect(edit, &QLineEdit::textChanged, &pause, QOverload<>::of(&QTimer::start));
+    connect(edit, &QLineEdit::textChanged, this, [this] { creator.clear(); });
     edit->installEventFilter(this);
     // A sort moves rows about; their hidden state has to follow their names.
     connect(table->model(), &QAbstractItemModel::layoutChanged, this, &PackageFilter::apply);
@@ -64,12 +68,26 @@ void PackageFilter::apply()
     table->setUpdatesEnabled(false);
     for (int row = 0; row < table->rowCount(); ++row) {
         const QTableWidgetItem* name = table->item(row, 1);
-        const bool hide = name != nullptr && !matches(name->text(), words);
+        const bool hide = name != nullptr && !(matches(name->text(), words) && isByCreator(name->text()));
         if (table->isRowHidden(row) != hide) {
             table->setRowHidden(row, hide);
         }
     }
     table->setUpdatesEnabled(updates);
+}
+
+bool PackageFilter::isByCreator(const QString& fileName) const
+{
+    // The words alone would take "Ann." for "JoAnn." as well.
+    return creator.isEmpty() ||
+           compareCaseless(IndexedPackage::fromFile(fileName, 0, 0).creator, creator) == 0;
+}
+
+void PackageFilter::showCreator(const QString& creator)
+{
+    edit->setText(creator + QLatin1Char('.'));
+    this->creator = creator;
+    apply();
 }
 
 void PackageFilter::clear()

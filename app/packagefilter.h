@@ -22,6 +22,9 @@ public:
     void apply();
     /// Empties the field and shows every row at once.
     void clear();
+    /// Shows only the packages of `creator` (ignoring case): the field shows "Creator.",
+    /// and the rule holds until the field is changed.
+    void showCreator(const QString& creator);
     /// The rows among `rows` that the filter hides.
     int hiddenAmong(const QList<int>& rows) const;
 
@@ -32,8 +35,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    /// Whether the file is one of the creator shown, when one is.
+    bool isByCreator(const QString& fileName) const;
+
     QLineEdit* edit;
     QTableWidget* table;
+    // Set by showCreator(); emptied by any change of the field.
+    QString creator;
     // Typing a word is several keystrokes: the table is filtered once they pause.
     QTimer pause;
 };

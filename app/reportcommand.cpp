@@ -2,6 +2,7 @@
 
 #include "libraryindex.h"
 #include "libraryqueries.h"
+#include "libraryspace.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -9,6 +10,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 #include <QTextStream>
 
 #include <cstdio>
@@ -22,7 +24,7 @@
 
 namespace {
 
-const QString reportNames = QStringLiteral("missing, used-by=NAME, old, broken or duplicates");
+const QString reportNames = QStringLiteral("missing, used-by=NAME, old, broken, duplicates or space");
 
 bool stderrIsTerminal()
 {
@@ -42,6 +44,22 @@ int fail(const QString& message)
 QJsonArray toArray(const QStringList& list)
 {
     return QJsonArray::fromStringList(list);
+}
+
+QJsonObject files(const ReclaimableFiles& files, const QString& counted)
+{
+    return {{counted, files.paths.size()}, {QStringLiteral("bytes"), files.bytes}};
+}
+
+// "12 files, 3,456 bytes (3.38 KiB)"
+QString amount(const QJsonObject& figures, const char* one, const char* many)
+{
+    const auto count = qint64(figures.value(QLatin1String(many)).toDouble());
+    const auto bytes = qint64(figures.value(QLatin1String("bytes")).toDouble());
+    const QString text = QStringLiteral("%1 %2, %3 bytes")
+                             .arg(count)
+                             .arg(QLatin1String(count == 1 ? one : many), QLocale::c().toString(bytes));
+    return bytes < 1024 ? text : text + QStringLiteral(" (%1)").arg(QLocale::c().formattedDataSize(bytes));
 }
 
 QString joined(const QJsonValue& list)
@@ -81,7 +99,8 @@ int ReportCommand::run(const QStringList& arguments)
                        "  used-by=NAME   packages that use the package NAME (Creator.Package.Version)\n"
                        "  old            packages of which a higher version is present\n"
                        "  broken         files that are not usable packages, with the reason\n"
-                       "  duplicates     file names present in more than one folder\n\n"
+                       "  duplicates     file names present in more than one folder\n"
+                       "  space          the disk space by creator, and what could be reclaimed\n\n"
                        "Exit status: 0 with a report, 2 for an unknown report or an unusable folder."));
     parser.addHelpOption();
     parser.addOption({QStringLiteral("report"), QStringLiteral("The report to print: ") + reportNames + '.',
@@ -97,7 +116,7 @@ int ReportCommand::run(const QStringList& arguments)
     }
     const QString kind = parser.value(QStringLiteral("report"));
     const QStringList known = {QStringLiteral("missing"), QStringLiteral("old"), QStringLiteral("broken"),
-                               QStringLiteral("duplicates")};
+                               QStringLiteral("duplicates"), QStringLiteral("space")};
     if (!known.contains(kind) && !(kind.startsWith(QLatin1String("used-by=")) && kind.size() > 8)) {
         return fail(QStringLiteral("unknown report \"%1\"; use %2").arg(kind, reportNames));
     }
@@ -128,9 +147,13 @@ int ReportCommand::run(const QStringList& arguments)
     loop.exec();
 
     const bool json = parser.isSet(QStringLiteral("json"));
-    const QJsonArray entries = report(*index.catalog(), kind, !json);
     QTextStream out(stdout);
     out.setCodec("UTF-8");
+    if (kind == QLatin1String("space")) {
+        printSpace(space(*index.catalog()), json, out);
+        return 0;
+    }
+    const QJsonArray entries = report(*index.catalog(), kind, !json);
     if (json) {
         out << QJsonDocument(entries).toJson(QJsonDocument::Indented);
     } else {
@@ -207,4 +230,45 @@ void ReportCommand::printText(const QJsonArray& entries, const QString& kind, QT
         }
     }
     out << entries.size() << (entries.size() == 1 ? " entry" : " entries") << '\n';
+}
+
+QJsonObject ReportCommand::space(const LibraryCatalog& catalog)
+{
+    const LibrarySpace space = LibrarySpace::of(catalog);
+    QJsonArray creators;
+    for (const CreatorSpace& entry : space.creators) {
+        creators.append(QJsonObject{{QStringLiteral("creator"), entry.creator},
+                                    {QStringLiteral("packages"), entry.packages},
+                                    {QStringLiteral("bytes"), entry.bytes}});
+    }
+    const QString packages = QStringLiteral("packages");
+    const QString files = QStringLiteral("files");
+    return {{packages, space.packages},
+            {QStringLiteral("bytes"), space.bytes},
+            {QStringLiteral("creators"), creators},
+            {QStringLiteral("reclaimable"),
+             QJsonObject{{QStringLiteral("oldUnreferenced"), ::files(space.oldUnreferenced, packages)},
+                         {QStringLiteral("duplicates"), ::files(space.duplicates, files)},
+                         {QStringLiteral("broken"), ::files(space.broken, files)}}}};
+}
+
+void ReportCommand::printSpace(const QJsonObject& report, bool json, QTextStream& out)
+{
+    if (json) {
+        out << QJsonDocument(report).toJson(QJsonDocument::Indented);
+        return;
+    }
+    out << amount(report, "package", "packages") << '\n';
+    for (const QJsonValue& value : report.value(QLatin1String("creators")).toArray()) {
+        const QJsonObject creator = value.toObject();
+        const QString name = creator.value(QLatin1String("creator")).toString();
+        out << "    " << (name.isEmpty() ? QStringLiteral("(names that do not parse)") : name) << ": "
+            << amount(creator, "package", "packages") << '\n';
+    }
+    const QJsonObject reclaimable = report.value(QLatin1String("reclaimable")).toObject();
+    out << "Old versions that nothing references: "
+        << amount(reclaimable.value(QLatin1String("oldUnreferenced")).toObject(), "package", "packages") << '\n'
+        << "Copies beyond the first of duplicate files: "
+        << amount(reclaimable.value(QLatin1String("duplicates")).toObject(), "file", "files") << '\n'
+        << "Broken files: " << amount(reclaimable.value(QLatin1String("broken")).toObject(), "file", "files") << '\n';
 }

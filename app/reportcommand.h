@@ -2,6 +2,7 @@
 #define REPORTCOMMAND_H
 
 #include <QJsonArray>
+#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 
@@ -26,7 +27,12 @@ public:
     /// referenced ("routes"), which the text shows and the JSON document leaves out.
     static QJsonArray report(const LibraryCatalog& catalog, const QString& kind, bool withRoutes = false);
 
+    /// The "space" report, one object rather than a list: the bytes and packages in all
+    /// and by creator, and what could be reclaimed.
+    static QJsonObject space(const LibraryCatalog& catalog);
+
 private:
+    static void printSpace(const QJsonObject& report, bool json, QTextStream& out);
     static void printText(const QJsonArray& entries, const QString& kind, QTextStream& out);
 };
 

@@ -1,5 +1,6 @@
 #include "libraryanalysis.h"
 #include "libraryindex.h"
+#include "spacemap.h"
 #include "listedwindow.h"
 #include "messageboxcatcher.h"
 #include "quillmarkrun.h"
@@ -240,6 +241,59 @@ private slots:
         QCOMPARE(view->model()->index(0, 0).data().toString(), QString("Creator.Gamma.2"));
         emit view->doubleClicked(view->model()->index(0, 2));
         QCOMPARE(table->currentItem()->text(), QString("Other.Delta.1.var"));
+    }
+
+    void space()
+    {
+        // Of two copies the one later in path order is the one to go.
+        QVERIFY(QFile::copy(pkgs() + "/Creator.Alpha.2.var", pkgs() + "/sub/Creator.Alpha.2.var"));
+        // Its name holds "Other." but its creator is another.
+        QVERIFY(QFile::copy(pkgs() + "/Other.Beta.1.var", pkgs() + "/AnOther.Beta.1.var"));
+        QVERIFY(openListed());
+        auto* analysis = w->window->findChild<LibraryAnalysis*>();
+        QTRY_VERIFY(analysis->findings());
+        const LibrarySpace space = analysis->findings()->space;
+        w->click("pushButton_Library");
+        auto* page = child<QWidget>("Space");
+        // The marked rows as paths below the folder.
+        const auto marked = [this] {
+            QStringList paths;
+            for (int row = 0; row < table->rowCount(); ++row) {
+                if (table->item(row, 0)->checkState() == Qt::Checked) {
+                    paths << pkgs() + table->item(row, 5)->text() + table->item(row, 1)->text();
+                }
+                table->item(row, 0)->setCheckState(Qt::Unchecked);
+            }
+            paths.sort();
+            return paths;
+        };
+        const auto press = [page](const QString& group) { page->findChild<QPushButton*>("pushButton_Mark" + group)->click(); };
+        press("Old");
+        QCOMPARE(marked(), space.oldUnreferenced.paths);
+        QCOMPARE(space.oldUnreferenced.paths, QStringList{pkgs() + "/Creator.Gamma.1.var"});
+        child<QWidget>("Old versions")->findChild<QPushButton*>()->click();
+        QCOMPARE(marked(), space.oldUnreferenced.paths);
+        press("Duplicates");
+        QCOMPARE(marked(), space.duplicates.paths);
+        QCOMPARE(space.duplicates.paths, QStringList{pkgs() + "/sub/Creator.Alpha.2.var"});
+        press("Broken");
+        QCOMPARE(marked(), space.broken.paths);
+        QCOMPARE(space.broken.paths, QStringList{pkgs() + "/sub/junk.var"});
+
+        // A click on a creator's tile shows that creator's packages only.
+        auto* map = page->findChild<SpaceMap*>();
+        child<QTabWidget>("tabWidget_Library")->setCurrentWidget(page);
+        QPoint other;
+        for (int y = 0; y < map->height() && other.isNull(); y += 4) {
+            for (int x = 0; x < map->width() && other.isNull(); x += 4) {
+                const CreatorSpace* creator = map->creatorAt(QPoint(x, y));
+                other = creator != nullptr && creator->creator == "Other" ? QPoint(x, y) : QPoint();
+            }
+        }
+        QVERIFY(!other.isNull());
+        QTest::mouseClick(map, Qt::LeftButton, {}, other);
+        QCOMPARE(rows(false), (QStringList{"Other.Beta.1.var", "Other.Delta.1.var"}));
+        QCOMPARE(child<QLineEdit>("lineEdit_Filter")->text(), QString("Other."));
     }
 
     void whileIndexing_data()

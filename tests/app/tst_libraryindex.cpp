@@ -99,6 +99,7 @@ private slots:
         QTest::newRow("old") << QStringList{"--report", "old", "@", "--json"} << R"([{"package":"C.D.1","path":"@/C.D.1.var","newest":"C.D.3","referencedBy":[]}])";
         QTest::newRow("broken") << QStringList{"--report", "broken", "@", "--json"} << R"([{"path":"@/Bad.var","problem":"not a zip archive, or one cut short"}])";
         QTest::newRow("duplicates") << QStringList{"--report", "duplicates", "@", "--json"} << R"([{"file":"A.B.1.var","paths":["@/A.B.1.var","@/sub/A.B.1.var"]}])";
+        QTest::newRow("space as text") << QStringList{"--report", "space", "@"} << "Broken files: 1 file, 4 bytes\n";
         QTest::newRow("unknown report") << QStringList{"--report", "everything", "@"} << "";
         QTest::newRow("used-by nothing") << QStringList{"--report", "used-by=", "@"} << "";
         QTest::newRow("a file") << QStringList{"--report", "old", "@/Bad.var"} << "";

@@ -5,13 +5,15 @@
 #include <QtTest>
 
 // "dir/A.B.1.var C.D.2 X.Y.1/E.F.3" is the package /lib/dir/A.B.1.var referring to C.D.2
-// and X.Y.1 directly and to E.F.3 through X.Y.1; a leading "!" marks an unreadable file.
+// and X.Y.1 directly and to E.F.3 through X.Y.1; a leading "!" marks an unreadable file,
+// "=N" after the file gives its size.
 static LibraryCatalog catalog(const QStringList& lines)
 {
     QVector<IndexedPackage> packages;
     for (const QString& line : lines) {
         QStringList words = line.split(' ');
-        IndexedPackage package = IndexedPackage::fromFile("/lib/" + words.takeFirst().remove('!'), 1, 1);
+        const QStringList file = words.takeFirst().remove('!').split('=');
+        IndexedPackage package = IndexedPackage::fromFile("/lib/" + file[0], file.value(1, "1").toLongLong(), 1);
         package.problem = line.startsWith('!') || package.version < 0 ? "bad" : "";
         for (const QString& word : words) {
             // Each name of the route is the reference the next one is nested in.
@@ -79,14 +81,28 @@ private slots:
         QTest::newRow("duplicates ignoring case")
             << QStringList{"x/A.B.1.var", "y/a.b.1.var", "C.D.1.var", "z/C.D.2.var"} << "duplicates"
             << "[{'file':'A.B.1.var','paths':['/lib/x/A.B.1.var','/lib/y/a.b.1.var']}]";
+        // C.P.2 is referenced; the first copy of A.B.1 in path order stays; creators of equal
+        // size go by name, in the spelling met first.
+        QTest::newRow("space: terabytes, old, duplicates, broken, unparsable")
+            << QStringList{"c.P.1.var=3000000000000", "C.P.2.var=2000000000000", "C.P.3.var=1000", "A.B.1.var=10 C.P.2",
+                           "x/A.B.1.var=10", "y/a.b.1.var=10", "B.Q.1.var=30", "!D.E.1.var=7", "Odd.var=5"} << "space"
+            << "{'packages':9,'bytes':5000000001072,'creators':[{'creator':'C','packages':3,'bytes':5000000001000},"
+               "{'creator':'A','packages':3,'bytes':30},{'creator':'B','packages':1,'bytes':30},{'creator':'D','packages':1,'bytes':7},"
+               "{'creator':'','packages':1,'bytes':5}],'reclaimable':{'oldUnreferenced':{'packages':1,'bytes':3000000000000},"
+               "'duplicates':{'files':2,'bytes':20},'broken':{'files':2,'bytes':12}}}";
+        QTest::newRow("space of nothing") << QStringList() << "space"
+            << "{'packages':0,'bytes':0,'creators':[],'reclaimable':{'oldUnreferenced':{'packages':0,'bytes':0},"
+               "'duplicates':{'files':0,'bytes':0},'broken':{'files':0,'bytes':0}}}";
     }
     void queries()
     {
         QFETCH(QStringList, packages);
         QFETCH(QString, query);
         QFETCH(QString, expected);
-        const QJsonArray report = ReportCommand::report(catalog(packages), query, true);
-        QCOMPARE(QJsonDocument(report), QJsonDocument::fromJson(expected.replace('\'', '"').toUtf8()));
+        const LibraryCatalog library = catalog(packages);
+        const QJsonDocument report = query == "space" ? QJsonDocument(ReportCommand::space(library))
+                                                      : QJsonDocument(ReportCommand::report(library, query, true));
+        QCOMPARE(report.toJson(QJsonDocument::Compact), QJsonDocument::fromJson(expected.replace('\'', '"').toUtf8()).toJson(QJsonDocument::Compact));
     }
 
     // Spellings that a look-up by case-sensitive order or by prefix would get wrong:

@@ -2,21 +2,27 @@
 // show for the README's pictures. Lists the folder and waits for the library index,
 // then either (tools/library-screenshot.sh) types a filter, selects a package that
 // others use, shows its "Used by" tab and opens the library report beside it, or
-// (tools/window-screenshot.sh) selects the package of that file name. Stays open until
-// it is closed.
+// (tools/window-screenshot.sh) selects the package of that file name, or
+// (tools/library-screenshot.sh --space) opens the report's Space tab, clicks the
+// largest creator and points at it. Stays open until it is closed.
 //
 //   librarytour [FILTER]
 //   librarytour --package FILENAME
+//   librarytour --space
 
 #include "libraryanalysis.h"
 #include "mainwindow.h"
+#include "spacemap.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QHelpEvent>
+#include <QMouseEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTimer>
 
 #include <functional>
 
@@ -58,6 +64,28 @@ int main(int argc, char* argv[])
             return 1;
         }
         table->setCurrentCell(named.first()->row(), 1);
+        return app.exec();
+    }
+
+    if (words == QLatin1String("--space")) {
+        window.findChild<QPushButton*>(QStringLiteral("pushButton_Library"))->click();
+        auto* report = window.findChild<QWidget*>(QStringLiteral("LibraryWindow"));
+        report->setGeometry(900, 330, 1000, 640);
+        auto* page = report->findChild<QWidget*>(QStringLiteral("Space"));
+        report->findChild<QTabWidget*>(QStringLiteral("tabWidget_Library"))->setCurrentWidget(page);
+        waitUntil([] { return false; }, 400);
+        // The largest creator's tile is the one top left.
+        auto* map = page->findChild<SpaceMap*>();
+        const QPoint point(80, 60);
+        QMouseEvent click(QEvent::MouseButtonRelease, point, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(map, &click);
+        // A tooltip hides after some seconds: it is asked for again until the picture is taken.
+        QTimer pointer;
+        QObject::connect(&pointer, &QTimer::timeout, map, [map, point] {
+            QHelpEvent help(QEvent::ToolTip, point, map->mapToGlobal(point));
+            QCoreApplication::sendEvent(map, &help);
+        });
+        pointer.start(2000);
         return app.exec();
     }
 
