@@ -101,20 +101,20 @@ bool decodeJson(const char* text, int length, int limit, QByteArray& out)
 }
 
 // "12", "latest" in any case or "min3".
-bool isVersion(const QByteArray& text)
+bool isVersion(const char* text, int length)
 {
-    QByteArray digits = text;
-    if (text.toLower() == "latest") {
+    if (length == 6 && QByteArray::fromRawData(text, 6).compare("latest", Qt::CaseInsensitive) == 0) {
         return true;
     }
-    if (text.startsWith("min")) {
-        digits = text.mid(3);
+    if (length > 3 && std::memcmp(text, "min", 3) == 0) {
+        text += 3;
+        length -= 3;
     }
-    if (digits.isEmpty() || digits.size() > 9) {
+    if (length == 0 || length > 9) {
         return false;
     }
-    for (const char c : digits) {
-        if (c < '0' || c > '9') {
+    for (int i = 0; i < length; ++i) {
+        if (text[i] < '0' || text[i] > '9') {
             return false;
         }
     }
@@ -281,38 +281,50 @@ void ReferenceScanner::candidate(qint64 end)
             ++start;
         }
     }
-    const QString name = referenceIn(text + start, length - start);
-    if (!name.isEmpty()) {
-        keep(name);
+    // Most references repeat one written before: those cost no string and no hash
+    // that ignores case.
+    if (referenceIn(text + start, length - start) && !spellings.contains(name)) {
+        if (spellings.size() < 4 * maxReferences) {
+            spellings.insert(name);
+        }
+        keep(QString::fromUtf8(name));
     }
 }
 
-QString ReferenceScanner::referenceIn(const char* text, int length) const
+bool ReferenceScanner::referenceIn(const char* text, int length)
 {
-    QByteArray decoded;
+    name.resize(0);
     if (kind == Json) {
-        if (!decodeJson(text, length, maxNameBytes + 2, decoded)) {
-            return QString();
+        if (!decodeJson(text, length, maxNameBytes + 2, name)) {
+            return false;
         }
     } else if (length <= maxNameBytes + 2) {
-        decoded = QByteArray::fromRawData(text, length);
+        name.append(text, length);
     } else {
-        return QString();
+        return false;
     }
-    if (!decoded.endsWith(":/")) {
-        return QString();
+    if (!name.endsWith(":/")) {
+        return false;
     }
-    decoded.chop(2);
-    const QList<QByteArray> parts = decoded.split('.');
-    if (parts.size() != 3 || parts.at(0).isEmpty() || parts.at(1).isEmpty() || !isVersion(parts.at(2))) {
-        return QString();
-    }
-    for (const char c : decoded) {
-        if (uchar(c) < 0x20 || c == 0x7F || c == ':' || c == '/' || c == '\\' || c == '"') {
-            return QString();
+    name.chop(2);
+    // Creator and package without ".", then the version.
+    int dots[2] = {-1, -1};
+    bool ascii = true;
+    for (int i = 0; i < name.size(); ++i) {
+        const char c = name.at(i);
+        if (c == '.') {
+            if (dots[1] >= 0) {
+                return false;
+            }
+            dots[dots[0] < 0 ? 0 : 1] = i;
+        } else if (uchar(c) < 0x20 || c == 0x7F || c == ':' || c == '/' || c == '\\' || c == '"') {
+            return false;
         }
+        ascii = ascii && uchar(c) < 0x80;
     }
-    return isValidUtf8(decoded) ? QString::fromUtf8(decoded) : QString();
+    return dots[0] > 0 && dots[1] > dots[0] + 1 &&
+           isVersion(name.constData() + dots[1] + 1, name.size() - dots[1] - 1) &&
+           (ascii || isValidUtf8(name));
 }
 
 void ReferenceScanner::keep(const QString& name)

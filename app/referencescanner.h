@@ -54,9 +54,9 @@ private:
     // The last `length` bytes before stream offset `end` (within the current chunk),
     // in one piece; `length` is cut to what the stream holds.
     const char* view(qint64 end, int& length);
-    // The name of the reference that `text` (from just after the opening quote or
-    // the line start up to the "/") is, or an empty one.
-    QString referenceIn(const char* text, int length) const;
+    // Whether `text` (from just after the opening quote or the line start up to the
+    // "/") is a reference; its name is then in `name`.
+    bool referenceIn(const char* text, int length);
     void keep(const QString& name);
 
     Kind kind;
@@ -70,6 +70,8 @@ private:
     qint64 scannedEnd = 0;  // bytes before this were searched for an opening ...
     qint64 lastOpening = -1; // ... and the last found begins here (-1: none near)
     qint64 lastStart = -1;  // the last string or line start looked at for a reference
+    QByteArray name;          // the name referenceIn() found, decoded
+    QSet<QByteArray> spellings; // names met, as written
     QStringList found;
     QSet<CaselessKey> known;
     bool dropped = false;
