@@ -129,39 +129,70 @@ bool HVarArchive::read(const QString& member, QByteArray& data, qint64 limit)
     if (index < 0) {
         return false;
     }
+    // Room for one byte more than stated: a member that unpacks to more is caught
+    // without reading further.
+    data.resize(int(expected + 1));
+    if (!unpack(index, member, expected, data.data(), expected + 1, [](const char*, qint64) { return true; })) {
+        data.clear();
+        return false;
+    }
+    data.resize(int(expected));
+    return true;
+}
+
+bool HVarArchive::stream(const QString& member, const Consumer& consume, qint64 limit, int chunkSize)
+{
+    qint64 expected = 0;
+    const qint64 index = entry(member, limit, expected);
+    if (index < 0) {
+        return false;
+    }
+    QByteArray buffer(int(qBound<qint64>(1, chunkSize, expected + 1)), Qt::Uninitialized);
+    return unpack(index, member, expected, buffer.data(), buffer.size(), consume);
+}
+
+bool HVarArchive::unpack(qint64 index, const QString& member, qint64 expected, char* buffer,
+                         qint64 capacity, const Consumer& consume)
+{
     zip_file_t* file = zip_fopen_index(archive, zip_uint64_t(index), 0);
     if (file == nullptr) {
         return fail(QStringLiteral("cannot unpack %1: %2")
                         .arg(member, QString::fromUtf8(zip_strerror(archive))));
     }
-    // One byte more than the stated size is asked for, so that a member that unpacks
-    // to more than it claims is caught without reading further.
-    data.resize(int(expected + 1));
     qint64 total = 0;
+    qint64 filled = 0;
     QString problem;
-    while (total <= expected) {
-        const zip_int64_t got =
-            zip_fread(file, data.data() + total, zip_uint64_t(expected + 1 - total));
-        if (got < 0) {
-            problem = QStringLiteral("cannot unpack %1: %2")
-                          .arg(member, QString::fromUtf8(zip_file_strerror(file)));
+    for (;;) {
+        const zip_int64_t got = zip_fread(file, buffer + filled, zip_uint64_t(capacity - filled));
+        if (got <= 0) {
+            if (got < 0) {
+                problem = QStringLiteral("cannot unpack %1: %2")
+                              .arg(member, QString::fromUtf8(zip_file_strerror(file)));
+            }
             break;
         }
-        if (got == 0) {
-            break;
-        }
+        filled += got;
         total += got;
+        if (total > expected) {
+            problem = QStringLiteral("%1 does not unpack to its stated size").arg(member);
+            break;
+        }
+        if (filled == capacity) {
+            if (!consume(buffer, filled)) {
+                problem = QStringLiteral("reading %1 was stopped").arg(member);
+                break;
+            }
+            filled = 0;
+        }
     }
     zip_fclose(file);
     if (problem.isEmpty() && total != expected) {
         problem = QStringLiteral("%1 does not unpack to its stated size").arg(member);
     }
-    if (!problem.isEmpty()) {
-        data.clear();
-        return fail(problem);
+    if (problem.isEmpty() && filled > 0 && !consume(buffer, filled)) {
+        problem = QStringLiteral("reading %1 was stopped").arg(member);
     }
-    data.resize(int(total));
-    return true;
+    return problem.isEmpty() || fail(problem);
 }
 
 bool HVarArchive::fail(const QString& why)

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 struct zip;
 
 /// Reads a package archive in process, without starting 7-Zip: opens it, lists its
@@ -48,7 +50,17 @@ public:
     /// On refusal `data` is empty and error() tells why.
     bool read(const QString& member, QByteArray& data, qint64 limit = defaultLimit);
 
-    /// One line saying why the last open() or read() failed; empty after a success.
+    /// Receives a member's bytes piece by piece; returns false to stop reading.
+    using Consumer = std::function<bool(const char* data, qint64 size)>;
+
+    /// Unpacks `member`, if it is at most `limit` bytes, in pieces of at most
+    /// `chunkSize` bytes handed to `consume`, keeping no more than one piece in memory.
+    /// Refuses what read() refuses, and fails when the member unpacks to more or
+    /// fewer bytes than it states (noticed once it does) or when `consume` stops it.
+    bool stream(const QString& member, const Consumer& consume, qint64 limit = defaultLimit,
+                int chunkSize = 64 * 1024);
+
+    /// One line saying why the last open(), read() or stream() failed; empty after a success.
     QString error() const { return reason; }
 
 private:
@@ -58,6 +70,10 @@ private:
     qint64 locate(const QString& member);
     // Index of `member` when readable(), with its size; -1 (with a reason) when not.
     qint64 entry(const QString& member, qint64 limit, qint64& size);
+    // Unpacks the member at `index`, stated to be `expected` bytes, into `buffer`,
+    // handing each fill of its `capacity` bytes (and the last, shorter one) to `consume`.
+    bool unpack(qint64 index, const QString& member, qint64 expected, char* buffer, qint64 capacity,
+                const Consumer& consume);
 
     zip* archive = nullptr;
     QString reason;

@@ -10,7 +10,8 @@ seconds=${1:-60}
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DQUILLMARK_BUILD_FUZZ=ON -DQUILLMARK_BUILD_TESTS=OFF -DQUILLMARK_BUILD_BENCH=OFF
-cmake --build build-fuzz -j"$(nproc)" --target fuzz_ziplisting fuzz_hvamjson fuzz_vararchive
+cmake --build build-fuzz -j"$(nproc)" --target fuzz_ziplisting fuzz_hvamjson fuzz_vararchive \
+    fuzz_referencescanner
 
 # Full stacks through Qt (built without frame pointers), so that the suppressions of
 # leaks inside Qt see where an allocation started.
@@ -40,3 +41,4 @@ run() {
 run fuzz_ziplisting -- tests/data/listings
 run fuzz_hvamjson -dict=tests/fuzz/json.dict
 run fuzz_vararchive
+run fuzz_referencescanner -dict=tests/fuzz/json.dict

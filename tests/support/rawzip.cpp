@@ -3,20 +3,39 @@
 #include <QDataStream>
 #include <QFile>
 
+#include <array>
+
 namespace RawZip {
 
 namespace {
 
 quint32 crc32(const QByteArray& bytes)
 {
+    // A byte at a time: benchmarks pack a gigabyte with it.
+    static const auto table = [] {
+        std::array<quint32, 256> entries{};
+        for (quint32 i = 0; i < 256; ++i) {
+            quint32 crc = i;
+            for (int bit = 0; bit < 8; ++bit) {
+                crc = (crc & 1) ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
+            }
+            entries[i] = crc;
+        }
+        return entries;
+    }();
     quint32 crc = 0xFFFFFFFFu;
     for (const char byte : bytes) {
-        crc ^= quint8(byte);
-        for (int bit = 0; bit < 8; ++bit) {
-            crc = (crc & 1) ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
-        }
+        crc = table[(crc ^ quint8(byte)) & 0xFF] ^ (crc >> 8);
     }
     return ~crc;
+}
+
+// The raw deflate stream of `data`: qCompress gives it behind a length and a zlib
+// header, with a checksum after.
+QByteArray deflate(const QByteArray& data)
+{
+    const QByteArray packed = qCompress(data);
+    return packed.mid(6, packed.size() - 10);
 }
 
 // Unix mode in the high half, the DOS directory bit in the low one.
@@ -54,14 +73,17 @@ bool write(const QString& path, const QList<Member>& members)
         const quint32 offset = quint32(file.pos());
         const quint32 crc = crc32(member.data);
         const quint32 size = quint32(member.data.size());
+        const QByteArray stored = member.deflated ? deflate(member.data) : member.data;
+        const quint32 packedSize = quint32(stored.size());
+        const quint16 method = member.deflated ? 8 : 0;
         const quint16 nameLength = quint16(member.name.size());
-        out << quint32(0x04034b50) << version << utf8Names << quint16(0) << time << date << crc
-            << size << size << nameLength << quint16(0);
+        out << quint32(0x04034b50) << version << utf8Names << method << time << date << crc
+            << packedSize << size << nameLength << quint16(0);
         out.writeRawData(member.name.constData(), member.name.size());
-        out.writeRawData(member.data.constData(), member.data.size());
+        out.writeRawData(stored.constData(), stored.size());
 
         directory << quint32(0x02014b50) << quint16((3 << 8) | version) << version << utf8Names
-                  << quint16(0) << time << date << crc << size << size << nameLength << quint16(0)
+                  << method << time << date << crc << packedSize << size << nameLength << quint16(0)
                   << quint16(0) << quint16(0) << quint16(0) << externalAttributes(member.kind)
                   << offset;
         directory.writeRawData(member.name.constData(), member.name.size());

@@ -21,9 +21,10 @@ struct Member
     QByteArray name;
     QByteArray data;
     Kind kind = File;
+    bool deflated = false; ///< packed as most archivers pack, else stored as it is
 };
 
-/// Writes the members, stored uncompressed, into a new zip at `path`.
+/// Writes the members into a new zip at `path`.
 bool write(const QString& path, const QList<Member>& members);
 
 } // namespace RawZip
