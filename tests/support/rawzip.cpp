@@ -54,14 +54,15 @@ bool write(const QString& path, const QList<Member>& members)
         const quint32 offset = quint32(file.pos());
         const quint32 crc = crc32(member.data);
         const quint32 size = quint32(member.data.size());
+        const quint32 stated = member.statedSize < 0 ? size : quint32(member.statedSize);
         const quint16 nameLength = quint16(member.name.size());
         out << quint32(0x04034b50) << version << utf8Names << quint16(0) << time << date << crc
-            << size << size << nameLength << quint16(0);
+            << size << stated << nameLength << quint16(0);
         out.writeRawData(member.name.constData(), member.name.size());
         out.writeRawData(member.data.constData(), member.data.size());
 
         directory << quint32(0x02014b50) << quint16((3 << 8) | version) << version << utf8Names
-                  << quint16(0) << time << date << crc << size << size << nameLength << quint16(0)
+                  << quint16(0) << time << date << crc << size << stated << nameLength << quint16(0)
                   << quint16(0) << quint16(0) << quint16(0) << externalAttributes(member.kind)
                   << offset;
         directory.writeRawData(member.name.constData(), member.name.size());
