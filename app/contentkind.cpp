@@ -90,5 +90,5 @@ QString ContentKind::categoryLabel(int category)
 
 bool ContentKind::fits(qint64 size, bool showBigImg) const
 {
-    return type == Picture && (showBigImg || size <= sizeLimit);
+    return type == Picture && size <= (showBigImg ? maxExtractedSize : sizeLimit);
 }

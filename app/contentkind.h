@@ -21,6 +21,10 @@ struct ContentKind
     /// The label prefix of a category, such as "【01 Scene】".
     static QString categoryLabel(int category);
 
+    /// The largest picture taken out of an archive, big images on or not: a package
+    /// that states more must not fill the disk with its copy.
+    static constexpr qint64 maxExtractedSize = qint64(256) * 1024 * 1024;
+
     /// Whether a picture of `size` bytes is taken out of the archive.
     bool fits(qint64 size, bool showBigImg) const;
 

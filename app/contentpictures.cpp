@@ -15,9 +15,16 @@
 namespace {
 
 const QSize iconSize(256, 256);
-// Larger pictures are not decoded at all: read scaled or not, they would take
-// hundreds of megabytes.
-const qint64 maxPixels = qint64(40) * 1000 * 1000;
+// Larger pictures are not decoded at all, so that one picture takes at most about
+// 50 ms on our machine: a reader looks at the stop request only between pictures, so
+// this bounds how long a stopped inspection's readers go on. A JPEG is scaled while
+// it is decoded, about 3 ns a pixel at worst (progressive); other formats decode
+// every pixel before scaling, about 12 ns a pixel.
+const qint64 maxScaledPixels = qint64(4096) * 4096;
+const qint64 maxWholePixels = qint64(2048) * 2048;
+// What 7-Zip may write into the scratch folder for one inspection, all pictures
+// together: a package must not fill the disk.
+const qint64 maxExtractedTotal = qint64(1024) * 1024 * 1024;
 // Pictures read ahead of the one the list waits for: enough to keep every core busy,
 // few enough that a package of thousands of pictures is not held in memory at once.
 const int readAhead = 64;
@@ -45,17 +52,28 @@ ContentPictures::ContentPictures(const QString& archivePath, const QString& temp
 
 ContentPictures::~ContentPictures()
 {
+    stop();
+    joinThreads();
+    if (!batchDir.isEmpty()) {
+        QDir(batchDir).removeRecursively();
+    }
+}
+
+void ContentPictures::stop()
+{
     {
         std::lock_guard<std::mutex> lock(mutex);
         stopping = true;
     }
     changed.notify_all();
+}
+
+void ContentPictures::joinThreads()
+{
     for (std::thread& thread : threads) {
         thread.join();
     }
-    if (!batchDir.isEmpty()) {
-        QDir(batchDir).removeRecursively();
-    }
+    threads.clear();
 }
 
 bool ContentPictures::keepGoing() const
@@ -66,7 +84,9 @@ bool ContentPictures::keepGoing() const
 void ContentPictures::lookUp()
 {
     package = ThumbnailCache::packageAt(archivePath);
-    found = cache.find(package);
+    found = ThumbnailCache(ThumbnailCache::defaultFile(), ThumbnailCache::defaultCap, [this] {
+                return keepGoing();
+            }).find(package);
     // Nearly every thumbnail stored is shown again, and the archive's own directory
     // names nearly every picture the listing will: those read before the listing says
     // which are needed are hardly ever read in vain.
@@ -114,11 +134,17 @@ void ContentPictures::runReader()
 
 void ContentPictures::start(const QVector<FILE_IN_VAR>& records)
 {
-    // The readers leave the early pictures; what they read is then in view.
+    // The readers leave the early pictures; what they read is then in view. A stop
+    // does not wait for them.
     nextEarly = int(early.size());
     {
         std::unique_lock<std::mutex> lock(mutex);
-        changed.wait(lock, [this] { return earlyReaders == 0; });
+        while (earlyReaders > 0) {
+            if (!keepGoing()) {
+                return;
+            }
+            changed.wait_for(lock, pollTime);
+        }
     }
     QHash<QString, const Early*> earlyOf;
     for (const Early& picture : early) {
@@ -138,6 +164,7 @@ void ContentPictures::start(const QVector<FILE_IN_VAR>& records)
             picture.member = record.filePath;
             picture.size = record.size;
             picture.placeholder = kind.placeholder;
+            picture.hasCrc = directory.statedCrc(picture.member, picture.crc);
             made.append(picture);
         }
     }
@@ -154,7 +181,8 @@ void ContentPictures::start(const QVector<FILE_IN_VAR>& records)
         const Early* read = earlyOf.value(picture.member);
         const auto cached = found.constFind(picture.member);
         const bool namesake = namesakes.value(picture.member.toLower()) > 1;
-        if (cached != found.constEnd() && cached->memberSize == picture.size) {
+        if (cached != found.constEnd() && cached->memberSize == picture.size &&
+            picture.hasCrc && cached->crc == picture.crc) {
             picture.cached = cached->image;
             picture.available = true;
             if (read && !read->cached.isEmpty() && !read->image.isNull()) {
@@ -220,9 +248,22 @@ bool ContentPictures::watchExtraction()
         }
     }
     if (begunEnd > written) {
+        for (int whole = written; whole < begunEnd; ++whole) {
+            writtenBytes += QFileInfo(extractionFiles.at(whole)).size();
+        }
         std::lock_guard<std::mutex> lock(mutex);
         makeAvailable(written, begunEnd);
         written = begunEnd;
+    }
+    // The file being written counts too: 7-Zip is ended once a picture grows past what
+    // any may hold, or all past what an inspection may write, whatever the archive
+    // states. The file cut short goes, so that it is not read.
+    const QString current = extractionFiles.value(written);
+    const qint64 currentBytes = current.isEmpty() ? 0 : QFileInfo(current).size();
+    if (currentBytes > ContentKind::maxExtractedSize ||
+        writtenBytes + currentBytes > maxExtractedTotal) {
+        QFile::remove(current);
+        return false;
     }
     return keepGoing();
 }
@@ -335,48 +376,46 @@ QImage ContentPictures::take(const QString& memberPath,
     return image.isNull() ? placeholder(placeholderName) : image;
 }
 
-void ContentPictures::remember()
+void ContentPictures::remember(const std::function<bool()>& goOn)
 {
+    joinThreads();
     if (pictures.isEmpty()) {
         return;
     }
-    QVector<int> unencoded;
-    bool extractedWell = false;
-    // A 7-Zip run that failed or was cut off may have left files half written.
-    const auto keepable = [&extractedWell](const Picture& picture) {
-        return picture.source == InProcess || (picture.source == SevenZip && extractedWell);
+    // A 7-Zip run that failed or was cut off may have left files half written; a
+    // picture without the directory's checksum could not be told from another later.
+    const bool extractedWell = extraction == Extracted;
+    const auto keepable = [extractedWell](const Picture& picture) {
+        return picture.hasCrc &&
+               (picture.source == InProcess || (picture.source == SevenZip && extractedWell));
     };
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        extractedWell = extraction == Extracted;
-        for (int index = 0; index < pictures.size(); ++index) {
-            if (keepable(pictures.at(index)) && !pictures.at(index).thumbnail.isNull()) {
-                unencoded << index;
-            }
+    QVector<int> unencoded;
+    for (int index = 0; index < pictures.size(); ++index) {
+        if (keepable(pictures.at(index)) && !pictures.at(index).thumbnail.isNull()) {
+            unencoded << index;
         }
     }
-    encodeKept(unencoded);
+    encodeKept(unencoded, goOn);
     QVector<ThumbnailCache::Entry> entries;
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        for (Picture& picture : pictures) {
-            if (keepable(picture) && !picture.encoded.isEmpty()) {
-                entries.append({picture.member, picture.size, picture.encoded});
-                picture.encoded.clear();
-            }
+    for (Picture& picture : pictures) {
+        if (keepable(picture) && !picture.encoded.isEmpty()) {
+            entries.append({picture.member, picture.size, picture.crc, picture.encoded});
+            picture.encoded.clear();
         }
     }
-    if (keepGoing()) {
-        cache.store(package, entries);
+    if (goOn()) {
+        ThumbnailCache(ThumbnailCache::defaultFile(), ThumbnailCache::defaultCap, goOn)
+            .store(package, entries);
     }
 }
 
-void ContentPictures::encodeKept(const QVector<int>& indices)
+void ContentPictures::encodeKept(const QVector<int>& indices,
+                                 const std::function<bool()>& goOn)
 {
     // The readers are done by now: their cores encode.
     std::atomic_int next{0};
     const auto encodeNext = [&] {
-        for (int at = next++; at < indices.size() && keepGoing(); at = next++) {
+        for (int at = next++; at < indices.size() && goOn(); at = next++) {
             std::unique_lock<std::mutex> lock(mutex);
             const QImage thumbnail = pictures.at(indices.at(at)).thumbnail;
             lock.unlock();
@@ -457,6 +496,7 @@ QImage ContentPictures::readThumbnail(QImageReader& reader)
 {
     const QSize size = reader.size();
     if (size.isValid()) {
+        const qint64 maxPixels = reader.format() == "jpeg" ? maxScaledPixels : maxWholePixels;
         if (qint64(size.width()) * size.height() > maxPixels) {
             return QImage();
         }

@@ -26,7 +26,8 @@ struct FILE_IN_VAR;
 /// Those that the in-process reader refuses (such as a name the archive holds twice)
 /// are taken out in one 7-Zip run of their own, each read as soon as 7-Zip has
 /// written it and deleted once read. A picture that cannot be had shows its
-/// placeholder. All work ends soon after `busy` is cleared.
+/// placeholder. Reading ends soon after `busy` is cleared or stop() is called (see
+/// contentpictures.cpp for how soon).
 class ContentPictures
 {
 public:
@@ -48,9 +49,13 @@ public:
     QImage take(const QString& memberPath, const std::function<void()>& whileWaiting);
     /// A picture of the icon folder, such as "/json.jpg".
     QImage placeholder(const QString& name);
-    /// Keeps the thumbnails read from the archive in the cache for the next time (those
-    /// of 7-Zip when its run had no error), and counts those found there as used.
-    void remember();
+    /// Has the readers leave off; they end soon after, without being waited for.
+    void stop();
+    /// After stop(): waits for the readers to end, then keeps the thumbnails read from
+    /// the archive in the cache for the next time (those of 7-Zip when its run had no
+    /// error), and counts those found there as used; gives up what is left once
+    /// `goOn` answers false. Any thread may call it.
+    void remember(const std::function<bool()>& goOn);
 
     /// A picture scaled to fit the list's icons, read at that size.
     static QImage readThumbnail(const QString& file);
@@ -67,6 +72,9 @@ private:
         QString member;
         qint64 size = 0;
         QString placeholder;
+        // The CRC-32 of the archive's directory; without one, no thumbnail is cached.
+        bool hasCrc = false;
+        quint32 crc = 0;
         Source source = Cache;
         QByteArray cached;      // the thumbnail found in the cache, until it is read
         bool available = false; // cached, unpacked in process, or written whole by 7-Zip
@@ -94,7 +102,8 @@ private:
     QString extractedFile(const QString& member) const;
     static QImage readThumbnail(QImageReader& reader);
     QImage readExtracted(const QString& member) const;
-    void encodeKept(const QVector<int>& indices);
+    void encodeKept(const QVector<int>& indices, const std::function<bool()>& goOn);
+    void joinThreads();
     bool keepGoing() const;
 
     QString archivePath;
@@ -105,7 +114,6 @@ private:
     const std::atomic_bool& busy;
     std::atomic_bool stopping{false};
     std::atomic_int kept{0};
-    ThumbnailCache cache;
     ThumbnailCache::Package package;
     QHash<QString, ThumbnailCache::Entry> found;
     // The archive as the inspection's thread reads it, for the pictures' names before
@@ -131,6 +139,7 @@ private:
     QStringList extractionFiles; // empty where the member would land outside our folder
     QVector<bool> writtenTwice;
     int written = 0;
+    qint64 writtenBytes = 0; // of the files written whole; only the extraction thread uses it
 
     // Guards what the threads share with the inspection: the pictures, the state of
     // the extraction and the pictures whose reading may start. Standard locks, which

@@ -47,6 +47,7 @@ threadMan::threadMan() : scratch(scratchDirectory(QStringLiteral("~tmp2")))
 threadMan::~threadMan()
 {
     stopJob();
+    finishPictures(closeGraceMs);
     clearFiles();
 }
 
@@ -99,8 +100,15 @@ void threadMan::run()
     busy = false;
 }
 
+void threadMan::finishPictures(int graceMs)
+{
+    pictureRelease.finish(graceMs);
+}
+
 void threadMan::clearTempDir()
 {
+    // Past inspections may still be writing into the folder.
+    finishPictures(closeGraceMs);
     scratch.clear();
 }
 
@@ -270,18 +278,21 @@ void threadMan::inspectRow(int index)
         // One listing serves both stages: the description's size is known before
         // anything is extracted.
         QVector<FILE_IN_VAR> records;
-        ContentPictures pictures(archivePath, tempDir, dataFilePath(QStringLiteral("img")),
-                                 showBigImg, busy);
+        auto pictures = std::make_unique<ContentPictures>(
+            archivePath, tempDir, dataFilePath(QStringLiteral("img")), showBigImg, busy);
         zip->PackFileList(archivePath);
         // The thumbnail cache and the first pictures are read while 7-Zip lists the archive.
-        pictures.lookUp();
+        pictures->lookUp();
         zip->GetFileList(records, archivePath);
         if (busy) {
             // The pictures are read while the description is.
-            pictures.start(records);
+            pictures->start(records);
             checkDependencies(archivePath, records);
-            listVarContents(records, pictures);
+            listVarContents(records, *pictures);
         }
+        // Neither a stop nor the next inspection waits for the readers, nor for the
+        // thumbnails to be stored, finished or stopped.
+        pictureRelease.release(std::move(pictures));
     }
     delete zip;
     zip = nullptr;
@@ -397,9 +408,6 @@ void threadMan::listVarContents(QVector<FILE_IN_VAR>& records, ContentPictures& 
         }
     }
     feed.send();
-    if (busy) {
-        pictures.remember();
-    }
 }
 
 bool threadMan::moveOrDeleteItems(QList<QTableWidgetItem*> items, int actionMode, QString destPath)

@@ -3,6 +3,7 @@
 
 #include "indexedpackage.h"
 #include "instancescratch.h"
+#include "picturerelease.h"
 
 #include <QColor>
 #include <QList>
@@ -35,14 +36,22 @@ public:
 
     /// Starts the job described by the job fields; does nothing while a job runs.
     void startJob();
-    /// Asks a running job to stop and waits until the thread has ended.
+    /// Asks a running job to stop and waits until the thread has ended: within about
+    /// 50 ms of an inspection, which leaves its picture readers to end without it.
     void stopJob();
     /// Whether a job runs; when not, everything the last job did is in view of the caller.
     bool jobRunning() const;
     /// Whether a listing runs, rebuilding `files`.
     bool listingRunning() const { return jobRunning() && mode == 0; }
 
+    /// Waits up to `graceMs` for past inspections to store their thumbnails, then has
+    /// them give up the rest; their readers end within one picture.
+    void finishPictures(int graceMs);
+    /// finishPictures(closeGraceMs), then empties this instance's scratch folder.
     void clearTempDir();
+
+    /// How long closing gives past inspections to store their thumbnails.
+    static constexpr int closeGraceMs = 100;
     void initTableColumns(QTableWidget* target, int kind);
     QString filePathAt(int index) const;
 
@@ -96,6 +105,7 @@ protected:
 
 private:
     InstanceScratch scratch;
+    PictureRelease pictureRelease;
 
     void clearFiles();
     void setTableRowCount(int count);

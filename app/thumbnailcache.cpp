@@ -5,10 +5,13 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
+#include <QMutex>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -20,12 +23,25 @@
 
 namespace {
 
-const int schemaVersion = 1;
-// Another program writing the cache must not hold up an inspection for long: past
-// this wait the cache is left alone this time.
-const int lockWaitMs = 100;
+// The layout of the file: version 2 keys a member by its CRC-32 as well.
+const int schemaVersion = 2;
+// A statement waits this long for a lock before it looks at whether to go on: a stop
+// takes effect within it.
+const int lockPollMs = 50;
+// SQLite's result codes for a file that another connection holds.
+const QString busyCodes[] = {QStringLiteral("5"), QStringLiteral("6")};
 // SQLite's result codes for a file that is no database or a damaged one.
 const QString damagedCodes[] = {QStringLiteral("11"), QStringLiteral("26")};
+
+// The files that this run works without: another program held them too long, or they
+// have another layout.
+QMutex leftAloneMutex;
+QSet<QString> filesLeftAlone;
+
+bool isOneOf(const QString& code, const QString (&codes)[2])
+{
+    return std::find(std::begin(codes), std::end(codes), code) != std::end(codes);
+}
 
 // Tells a damaged thumbnail from a sound one; a check against damage, not against
 // an attacker, so the fastest digest serves.
@@ -42,14 +58,6 @@ void bindPackage(QSqlQuery& query, const ThumbnailCache::Package& package)
     query.addBindValue(package.modified);
 }
 
-// A transaction that cannot be committed (another program holds the file) is undone.
-void commit(QSqlDatabase& db)
-{
-    if (!db.commit()) {
-        db.rollback();
-    }
-}
-
 } // namespace
 
 ThumbnailCache::Package ThumbnailCache::packageAt(const QString& path)
@@ -61,15 +69,22 @@ ThumbnailCache::Package ThumbnailCache::packageAt(const QString& path)
 QString ThumbnailCache::defaultFile()
 {
     return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) +
-           QStringLiteral("/thumbnails.sqlite");
+           QStringLiteral("/thumbnails-%1.sqlite").arg(schemaVersion);
 }
 
-ThumbnailCache::ThumbnailCache(const QString& file, qint64 cap)
-    : file(file), cap(cap), connection(QStringLiteral("thumbnails-%1").arg(quintptr(this), 0, 16))
+ThumbnailCache::ThumbnailCache(const QString& file, qint64 cap, std::function<bool()> keepGoing)
+    : file(file), cap(cap), keepGoing(std::move(keepGoing)),
+      connection(QStringLiteral("thumbnails-%1").arg(quintptr(this), 0, 16))
 {
+    {
+        QMutexLocker lock(&leftAloneMutex);
+        if (filesLeftAlone.contains(file)) {
+            return;
+        }
+    }
     QDir().mkpath(QFileInfo(file).absolutePath());
     if (!open() && damaged) {
-        rebuild();
+        setAsideIfDamaged();
     }
 }
 
@@ -91,41 +106,56 @@ bool ThumbnailCache::open()
     // With a write-ahead log, not waiting for the disk at every commit may lose the
     // last thumbnails on a power cut, never the file's consistency: a fair trade for
     // a cache that an inspection reads and writes while the user waits.
-    opened = run(QStringLiteral("PRAGMA busy_timeout=%1").arg(lockWaitMs)) &&
+    // The layout is looked at first: a file of another layout is not changed at all.
+    opened = run(QStringLiteral("PRAGMA busy_timeout=%1").arg(lockPollMs)) && prepareSchema() &&
              run(QStringLiteral("PRAGMA journal_mode=WAL")) &&
-             run(QStringLiteral("PRAGMA synchronous=NORMAL")) && prepareSchema();
+             run(QStringLiteral("PRAGMA synchronous=NORMAL"));
     return opened;
 }
 
 bool ThumbnailCache::prepareSchema()
 {
-    const QString readVersion = QStringLiteral("PRAGMA user_version");
-    QSqlQuery version(QSqlDatabase::database(connection, false));
-    if (!run(version, readVersion) || !version.next()) {
+    const auto layout = [this](int& version, int& tables) {
+        QSqlQuery query(QSqlDatabase::database(connection, false));
+        if (!run(query, QStringLiteral("PRAGMA user_version")) || !query.next()) {
+            return false;
+        }
+        version = query.value(0).toInt();
+        return run(query, QStringLiteral("SELECT count(*) FROM sqlite_master")) && query.next() &&
+               (tables = query.value(0).toInt(), true);
+    };
+    int version = 0;
+    int tables = 0;
+    if (!layout(version, tables)) {
         return false;
     }
-    if (version.value(0).toInt() == schemaVersion) {
+    if (version == schemaVersion) {
         return true;
     }
     // Made under the write lock, so that two programs starting at once build it once.
-    // A cache of another layout is only rebuilt: it holds nothing that cannot be made again.
+    // Only an empty file is ours to fill: anything else belongs to someone else.
+    if (version != 0 || tables != 0) {
+        workWithout("has another layout");
+        return false;
+    }
     if (!run(QStringLiteral("BEGIN IMMEDIATE"))) {
         return false;
     }
-    bool ready = run(version, readVersion) && version.next();
-    if (ready && version.value(0).toInt() != schemaVersion) {
-        version.finish();
-        ready = run(QStringLiteral("DROP TABLE IF EXISTS thumbnails")) &&
-                run(QStringLiteral("CREATE TABLE thumbnails(package TEXT NOT NULL,"
+    bool ready = layout(version, tables);
+    if (ready && version == 0 && tables == 0) {
+        ready = run(QStringLiteral("CREATE TABLE thumbnails(package TEXT NOT NULL,"
                                    " size INTEGER NOT NULL, modified INTEGER NOT NULL,"
                                    " member TEXT NOT NULL, member_size INTEGER NOT NULL,"
+                                   " crc INTEGER NOT NULL,"
                                    " used INTEGER NOT NULL, bytes INTEGER NOT NULL,"
                                    " checksum BLOB NOT NULL, image BLOB NOT NULL,"
                                    " PRIMARY KEY(package, member))")) &&
                 run(QStringLiteral("CREATE INDEX thumbnails_used ON thumbnails(used, bytes)")) &&
                 run(QStringLiteral("PRAGMA user_version=%1").arg(schemaVersion));
+    } else if (ready && version != schemaVersion) {
+        ready = false;
+        workWithout("has another layout");
     }
-    version.finish();
     return run(QString::fromLatin1(ready ? "COMMIT" : "ROLLBACK")) && ready;
 }
 
@@ -136,22 +166,54 @@ void ThumbnailCache::close()
     opened = false;
 }
 
-void ThumbnailCache::rebuild()
+void ThumbnailCache::setAsideIfDamaged()
 {
+    // An error can come from a moment's trouble with the disk: only SQLite's own check
+    // tells a damaged file.
+    const bool damagedFile = !passesIntegrityCheck();
     close();
-    for (const char* suffix : {"", "-wal", "-shm"}) {
-        QFile::remove(file + QLatin1String(suffix));
-    }
     damaged = false;
+    if (!damagedFile) {
+        return;
+    }
+    // Renamed, never deleted: whatever another program still has open stays whole, and
+    // no log of the old file is left to be played into the new one.
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+        const QString name = file + QLatin1String(suffix);
+        const QString aside = file + QStringLiteral(".broken") + QLatin1String(suffix);
+        if (QFile::exists(name)) {
+            QFile::remove(aside);
+            QFile::rename(name, aside);
+        }
+    }
+    qDebug() << "thumbnail cache" << file << "failed its integrity check: set aside as"
+             << file + QStringLiteral(".broken");
     open();
+}
+
+bool ThumbnailCache::passesIntegrityCheck()
+{
+    // Without run(): a failure here is the answer, not a new finding of damage.
+    QSqlQuery query(QSqlDatabase::database(connection, false));
+    if (!query.exec(QStringLiteral("PRAGMA quick_check")) || !query.next()) {
+        return isOneOf(query.lastError().nativeErrorCode(), busyCodes);
+    }
+    return query.value(0).toString() == QLatin1String("ok");
+}
+
+void ThumbnailCache::workWithout(const char* why)
+{
+    opened = false;
+    QMutexLocker lock(&leftAloneMutex);
+    if (!filesLeftAlone.contains(file)) {
+        filesLeftAlone.insert(file);
+        qDebug() << "thumbnail cache" << file << why << "- this run works without it";
+    }
 }
 
 bool ThumbnailCache::run(QSqlQuery& query, const QString& statement)
 {
-    if (query.exec(statement)) {
-        return true;
-    }
-    return failed(query);
+    return execute(query, [&query, &statement] { return query.exec(statement); });
 }
 
 bool ThumbnailCache::run(const QString& statement)
@@ -162,15 +224,33 @@ bool ThumbnailCache::run(const QString& statement)
 
 bool ThumbnailCache::run(QSqlQuery& query)
 {
-    return query.exec() || failed(query);
+    return execute(query, [&query] { return query.exec(); });
+}
+
+bool ThumbnailCache::execute(QSqlQuery& query, const std::function<bool()>& statement)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (!statement()) {
+        if (!isOneOf(query.lastError().nativeErrorCode(), busyCodes)) {
+            return failed(query);
+        }
+        if (keepGoing && !keepGoing()) {
+            return false;
+        }
+        if (waited.elapsed() >= maxLockWaitMs) {
+            workWithout("is held by another program");
+            return false;
+        }
+    }
+    return true;
 }
 
 bool ThumbnailCache::failed(const QSqlQuery& query)
 {
     const QSqlError error = query.lastError();
     qDebug() << "thumbnail cache:" << error.text() << query.lastQuery();
-    if (std::find(std::begin(damagedCodes), std::end(damagedCodes), error.nativeErrorCode()) !=
-        std::end(damagedCodes)) {
+    if (isOneOf(error.nativeErrorCode(), damagedCodes)) {
         damaged = true;
     }
     return false;
@@ -183,7 +263,7 @@ QHash<QString, ThumbnailCache::Entry> ThumbnailCache::find(const Package& packag
         found = findStored(package);
     }
     if (damaged) {
-        rebuild();
+        setAsideIfDamaged();
         found.clear();
     }
     return found;
@@ -195,36 +275,40 @@ QHash<QString, ThumbnailCache::Entry> ThumbnailCache::findStored(const Package& 
     QStringList broken;
     QSqlDatabase db = QSqlDatabase::database(connection, false);
     QSqlQuery query(db);
-    query.prepare(QStringLiteral("SELECT member, member_size, checksum, image FROM thumbnails"
-                                 " WHERE package=? AND size=? AND modified=?"));
+    query.prepare(QStringLiteral("SELECT member, member_size, crc, checksum, image"
+                                 " FROM thumbnails WHERE package=? AND size=? AND modified=?"));
     bindPackage(query, package);
     if (!run(query)) {
         return found;
     }
     while (query.next()) {
         const QString member = query.value(0).toString();
-        const QByteArray image = query.value(3).toByteArray();
-        if (checksum(image) != query.value(2).toByteArray()) {
+        const QByteArray image = query.value(4).toByteArray();
+        if (checksum(image) != query.value(3).toByteArray()) {
             broken << member;
             continue;
         }
-        found.insert(member, {member, query.value(1).toLongLong(), image});
+        found.insert(member,
+                     {member, query.value(1).toLongLong(), quint32(query.value(2).toLongLong()),
+                      image});
     }
     if (query.lastError().isValid()) {
         failed(query);
         return found;
     }
     query.finish();
-    if (broken.isEmpty() || !db.transaction()) {
+    if (broken.isEmpty() || !run(QStringLiteral("BEGIN IMMEDIATE"))) {
         return found;
     }
     query.prepare(QStringLiteral("DELETE FROM thumbnails WHERE package=? AND member=?"));
-    for (const QString& member : qAsConst(broken)) {
+    bool dropped = true;
+    for (auto member = broken.cbegin(); dropped && member != broken.cend(); ++member) {
         query.addBindValue(package.path);
-        query.addBindValue(member);
-        run(query);
+        query.addBindValue(*member);
+        dropped = run(query);
     }
-    commit(db);
+    query.finish();
+    end(dropped);
     return found;
 }
 
@@ -237,29 +321,30 @@ void ThumbnailCache::store(const Package& package, const QVector<Entry>& entries
         evict();
     }
     if (damaged) {
-        rebuild();
+        setAsideIfDamaged();
     }
 }
 
 void ThumbnailCache::storeEntries(const Package& package, const QVector<Entry>& entries)
 {
-    QSqlDatabase db = QSqlDatabase::database(connection, false);
-    if (!db.transaction()) {
+    // The write lock is taken at once: a lock taken halfway could not be waited for.
+    if (!run(QStringLiteral("BEGIN IMMEDIATE"))) {
         return;
     }
-    QSqlQuery query(db);
+    QSqlQuery query(QSqlDatabase::database(connection, false));
     query.prepare(QStringLiteral("DELETE FROM thumbnails WHERE package=?"
                                  " AND (size<>? OR modified<>?)"));
     bindPackage(query, package);
     bool stored = run(query);
     query.prepare(QStringLiteral("INSERT OR REPLACE INTO thumbnails(package, size, modified,"
-                                 " member, member_size, used, bytes, checksum, image)"
-                                 " VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+                                 " member, member_size, crc, used, bytes, checksum, image)"
+                                 " VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     for (auto entry = entries.cbegin(); stored && entry != entries.cend(); ++entry) {
         bindPackage(query, package);
         query.addBindValue(entry->member);
         query.addBindValue(entry->memberSize);
+        query.addBindValue(qint64(entry->crc));
         query.addBindValue(now);
         query.addBindValue(entry->image.size());
         query.addBindValue(checksum(entry->image));
@@ -272,10 +357,15 @@ void ThumbnailCache::storeEntries(const Package& package, const QVector<Entry>& 
     bindPackage(query, package);
     stored = stored && run(query);
     query.finish();
-    if (stored) {
-        commit(db);
-    } else {
-        db.rollback();
+    end(stored);
+}
+
+void ThumbnailCache::end(bool commit)
+{
+    // A transaction that cannot be committed is undone; the rollback is no statement
+    // to wait for.
+    if (!commit || !run(QStringLiteral("COMMIT"))) {
+        QSqlQuery(QSqlDatabase::database(connection, false)).exec(QStringLiteral("ROLLBACK"));
     }
 }
 
@@ -294,11 +384,10 @@ void ThumbnailCache::evict()
     if (storedBytes() <= cap) {
         return;
     }
-    QSqlDatabase db = QSqlDatabase::database(connection, false);
-    if (!db.transaction()) {
+    if (!run(QStringLiteral("BEGIN IMMEDIATE"))) {
         return;
     }
-    QSqlQuery query(db);
+    QSqlQuery query(QSqlDatabase::database(connection, false));
     QVariantList dropped;
     qint64 kept = 0;
     if (run(query, QStringLiteral("SELECT rowid, bytes FROM thumbnails"
@@ -312,12 +401,13 @@ void ThumbnailCache::evict()
     }
     query.finish();
     query.prepare(QStringLiteral("DELETE FROM thumbnails WHERE rowid=?"));
-    for (const QVariant& rowid : qAsConst(dropped)) {
-        query.addBindValue(rowid);
-        run(query);
+    bool done = true;
+    for (auto rowid = dropped.cbegin(); done && rowid != dropped.cend(); ++rowid) {
+        query.addBindValue(*rowid);
+        done = run(query);
     }
     query.finish();
-    commit(db);
+    end(done);
 }
 
 QByteArray ThumbnailCache::encode(const QImage& thumbnail)

@@ -85,7 +85,9 @@ void writePackage(const QString& folder, int index, const QVector<QByteArray>& a
     QRandomGenerator random(quint32(index) + 7);
     QList<RawZip::Member> members;
     const auto add = [&members](const QByteArray& name, const QByteArray& data, bool deflated = true) {
-        members.append({name, data, RawZip::Member::File, deflated});
+        RawZip::Member member{name, data};
+        member.deflated = deflated;
+        members.append(member);
     };
     QByteArray dependencies;
     for (int d = random.bounded(1, 8); d > 0; --d) {

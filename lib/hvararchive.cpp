@@ -121,6 +121,19 @@ bool HVarArchive::readable(const QString& member, qint64 limit)
     return entry(member, limit, size) >= 0;
 }
 
+bool HVarArchive::statedCrc(const QString& member, quint32& crc)
+{
+    reason.clear();
+    const qint64 index = archive ? locate(member) : -1;
+    zip_stat_t stat;
+    if (index < 0 || zip_stat_index(archive, zip_uint64_t(index), 0, &stat) != 0 ||
+        !(stat.valid & ZIP_STAT_CRC)) {
+        return fail(QStringLiteral("no checksum of %1").arg(member));
+    }
+    crc = stat.crc;
+    return true;
+}
+
 bool HVarArchive::read(const QString& member, QByteArray& data, qint64 limit)
 {
     data.clear();

@@ -46,6 +46,11 @@ public:
     /// looked at. When not, error() tells why.
     bool readable(const QString& member, qint64 limit = defaultLimit);
 
+    /// The CRC-32 that the archive's directory states for `member`, found without
+    /// reading its data; false (with a reason) when the member is not there once or
+    /// its entry gives none.
+    bool statedCrc(const QString& member, quint32& crc);
+
     /// Reads the member `member` whole into `data`, if it is at most `limit` bytes.
     /// On refusal `data` is empty and error() tells why.
     bool read(const QString& member, QByteArray& data, qint64 limit = defaultLimit);

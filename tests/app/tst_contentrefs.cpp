@@ -102,13 +102,15 @@ void TestContentRefs::packageContent()
 {
     QTemporaryDir folder;
     const QString path = folder.filePath("Maker.Scenes.1.var");
+    RawZip::Member big{"Saves/scene/Big.json", "[\"I.J.1:/x\"," + QByteArray(5000, ' ') + "]"};
+    big.deflated = true;
     QVERIFY(RawZip::write(path, {
         {"meta.json", TestArchive::metaJson({{"A.B.1", "CC BY"}})},
         {"Saves/scene/One.json", R"({"atoms":[{"id":"A.B.1:/Custom/Hair/h.vam"},{"id":"C.D.latest:/x"}]})"},
         {"Custom/Clothing/Maker/Dress/dress.VAM", R"({"t":"c.d.LATEST:/t.jpg","u":"SELF:/x.jpg"})"},
         {"Custom/Atom/Person/Pose/list.cslist", "E.F.2:/Custom/p.vap\n"},
         {"Saves/scene/notes.txt", "\"G.H.1:/x\""},
-        {"Saves/scene/Big.json", "[\"I.J.1:/x\"," + QByteArray(5000, ' ') + "]", RawZip::Member::File, true},
+        big,
     }));
     const std::atomic<bool> stop(false);
     ContentReader::Limits limits;

@@ -1,8 +1,11 @@
 #include "listedwindow.h"
 #include "messageboxcatcher.h"
 #include "packagefiles.h"
+#include "rawzip.h"
 #include "testarchive.h"
 #include "testfiles.h"
+#include "contentkind.h"
+#include "hvararchive.h"
 #include "threadman.h"
 #include "thumbnailcache.h"
 #include "varfile.h"
@@ -18,13 +21,16 @@ namespace {
 
 const int waitMs = 20000;
 
-// What the item's icon shows: the test pictures are small and red or blue, the
-// placeholder pictures are not small.
+// What the item's icon shows: the test pictures are red or blue all over, the
+// placeholder pictures have a light grey frame.
 QString tint(const QListWidgetItem* item)
 {
     const QImage image = item->icon().pixmap(256, 256).toImage();
-    if (image.isNull() || image.width() > 64) {
-        return image.isNull() ? "none" : "placeholder";
+    if (image.isNull()) {
+        return "none";
+    }
+    if (qGray(image.pixel(1, 1)) > 240) {
+        return "placeholder";
     }
     const QColor centre = image.pixelColor(image.width() / 2, image.height() / 2);
     return centre.red() > centre.blue() ? "red" : "blue";
@@ -41,8 +47,9 @@ QStringList shown(const QListWidget* list, bool tints = true)
     return items;
 }
 
-// Inspects the package on a worker of its own: the content list that it fills.
-QStringList inspect(const QString& package)
+// Inspects the package on a worker of its own: the content list that it fills. With
+// `stopAt`, the inspection is stopped once the progress bar reaches that value.
+QStringList inspect(const QString& package, int stopAt = -1)
 {
     QTableWidget table;
     QListWidget list;
@@ -54,12 +61,46 @@ QStringList inspect(const QString& package)
     worker.list = &list;
     QObject::connect(&worker, &threadMan::fillTable, &table,
                      [](int, int, int, QTableWidgetItem* cell) { delete cell; });
+    // On the job's own thread, as a click would clear it between two items.
+    QObject::connect(
+        &worker, &threadMan::setProg, &worker,
+        [&worker, stopAt](int value) {
+            if (stopAt >= 0 && value >= stopAt) {
+                worker.busy = false;
+            }
+        },
+        Qt::DirectConnection);
     worker.startJob();
     // A worker still running here leaves the list short of what the caller expects.
     worker.wait(60000);
+    worker.finishPictures(60000);
     QCoreApplication::processEvents();
     return shown(&list);
 }
+
+// 70 JPEGs padded to one size and two PNGs alike but for case (taken out by 7-Zip),
+// among a description and a sound: only the package's time tells the colours apart.
+// More pictures than one 7-Zip run takes and than are read ahead.
+QByteArray paddedJpeg(const QColor& color)
+{
+    return TestArchive::picture(64, 64, "JPG", color).leftJustified(3000, 0);
+}
+
+bool makeColouredPackage(const QString& path, const QColor& color)
+{
+    const QByteArray png = TestArchive::picture(8, 8, "PNG", color);
+    QMap<QString, QByteArray> members{{"Saves/scene/A.json", "{}"},
+                                      {"Custom/Sounds/c.wav", "x"},
+                                      {"Custom/B.png", png},
+                                      {"Custom/b.png", png}};
+    for (int i = 0; i < 70; ++i) {
+        members.insert(QString("Saves/scene/%1.jpg").arg(i), paddedJpeg(color));
+    }
+    return TestArchive::create(path, members, {"-tzip", "-mx0"});
+}
+
+const QColor red(200, 40, 40);
+const QColor blue(40, 40, 200);
 
 } // namespace
 
@@ -72,6 +113,10 @@ private slots:
     void contents();
     void thumbnailCache_data();
     void thumbnailCache();
+    void stoppedInspection_data();
+    void stoppedInspection();
+    void cacheFileOfOthers_data();
+    void cacheFileOfOthers();
     void scratchFolders();
 
 private:
@@ -170,7 +215,12 @@ void TestInspection::contents()
         {"Custom/at.jpg", TestArchive::paddedPicture(1023999)},
         {"Custom/over.jpg", TestArchive::paddedPicture(1024000)},
         {"Custom/at.png", TestArchive::paddedPicture(511999, "PNG")},
-        {"Custom/over.png", TestArchive::paddedPicture(512000, "PNG")}};
+        {"Custom/over.png", TestArchive::paddedPicture(512000, "PNG")},
+        // Pictures of more pixels than are decoded within a stop's latency.
+        {"Custom/square.png", TestArchive::picture(2048, 2048, "PNG")},
+        {"Custom/wide.png", TestArchive::picture(2049, 2048, "PNG")},
+        {"Custom/square.jpg", TestArchive::picture(4096, 4096, "JPG")},
+        {"Custom/wide.jpg", TestArchive::picture(4097, 4096, "JPG")}};
     for (const QString& name :
          QString(
              "sub/meta.json Saves/scene/Party.json Saves/scene/Party.jpg Custom/readme "
@@ -195,20 +245,35 @@ void TestInspection::contents()
                 "\u301004 Clothing\u3011Custom/Atom/Person/Clothing/Preset_Red. red|"
                 "\u301005 Hair\u3011custom/hair/female/Bob. red|Custom/Images/y.png red|"
                 "Custom/at.jpg red|Custom/at.png red|Custom/over.jpg|Custom/over.png|Custom/readme|"
+                "Custom/square.png red|Custom/wide.png|Custom/square.jpg red|Custom/wide.jpg|"
                 "Custom/Images/other/x.jpg|Custom/Images/x.json|Custom/Sounds/x.WAV|sub/meta.json")
             .split('|');
     expected.sort();
     QTRY_COMPARE_WITH_TIMEOUT(
         shown(w.contents).replaceInStrings(QRegularExpression(" (none|placeholder|blue)$"), ""),
         expected, waitMs);
+    QCOMPARE(shown(w.contents).filter("/wide."),
+             QStringList({"Custom/wide.jpg placeholder", "Custom/wide.png placeholder"}));
     // Nothing extracted stays behind but the package description.
     QTRY_COMPARE(TestFiles::tree(QCoreApplication::applicationDirPath() + "/~tmp2")
                      .filter("/")
                      .replaceInStrings(QRegularExpression("^[^/]*/"), ""),
                  QStringList{"meta.json"});
-    // The option, turned on with a row selected, inspects it again without limits.
+    // The option, turned on with a row selected, inspects it again with the limits of
+    // a picture's pixels and of what may be written to the disk.
     w.window->findChild<QCheckBox*>("checkBox_ShowBigImg")->setChecked(true);
-    QTRY_COMPARE_WITH_TIMEOUT(shown(w.contents).filter(" red").size(), 9, waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(shown(w.contents).filter(" red").size(), 11, waitMs);
+    // A package that states pictures too big for the scratch folder: none goes to 7-Zip.
+    const QByteArray jpg = TestArchive::picture();
+    QVERIFY(RawZip::write(
+        folder + "/Big.Claims.1.var",
+        {{"Custom/claims.jpg", jpg, RawZip::Member::File, ContentKind::maxExtractedSize + 1},
+         {"Custom/honest.jpg", TestArchive::paddedPicture(HVarArchive::defaultLimit + 1)}}));
+    QVERIFY(w.list());
+    w.packages->selectRow(w.rowOf("Big.Claims.1.var"));
+    QTRY_COMPARE_WITH_TIMEOUT(shown(w.contents),
+                              QStringList({"Custom/claims.jpg placeholder", "Custom/honest.jpg red"}),
+                              waitMs);
 }
 
 void TestInspection::scratchFolders()
@@ -244,6 +309,7 @@ void TestInspection::thumbnailCache_data()
     QTest::newRow("cache file garbage") << QString("garbage") << "red" << "red";
     QTest::newRow("cache entries garbage") << QString("entries") << "red" << "red";
     QTest::newRow("package changed, sizes kept") << QString("package") << "blue" << "blue";
+    QTest::newRow("package replaced, size and time kept") << QString("replace") << "blue" << "blue";
     QTest::newRow("over the cap") << QString("cap") << "red" << "red";
     QTest::newRow("failed extraction") << QString("remove") << "red" << "placeholder";
     QTest::newRow("damaged JPEGs") << QString("damage") << "placeholder" << "red";
@@ -256,29 +322,14 @@ void TestInspection::thumbnailCache()
     QFETCH(QString, pngsAfter);
     // The second inspection runs a 7-Zip that lists, but fails every batch extraction.
     const bool extractionFails = QString(QTest::currentDataTag()).contains("extraction");
-    // Stored, padded to one size: only the package's time tells the colours apart. More
-    // pictures than one 7-Zip run takes and than are read ahead.
-    const auto jpg = [](const QColor& color) {
-        return TestArchive::picture(64, 64, "JPG", color).leftJustified(3000, 0);
-    };
-    const auto makePackage = [&jpg](const QString& path, const QColor& color) {
-        const QByteArray png = TestArchive::picture(8, 8, "PNG", color);
-        QMap<QString, QByteArray> members{{"Saves/scene/A.json", "{}"},
-                                          {"Custom/Sounds/c.wav", "x"},
-                                          {"Custom/B.png", png},
-                                          {"Custom/b.png", png}};
-        for (int i = 0; i < 70; ++i) {
-            members.insert(QString("Saves/scene/%1.jpg").arg(i), jpg(color));
-        }
-        return TestArchive::create(path, members, {"-tzip", "-mx0"});
-    };
     const QString package = dir.path() + "/cache/" + QTest::currentDataTag() + "/P.Q.1.var";
-    QVERIFY(makePackage(package, QColor(200, 40, 40)));
+    QVERIFY(makeColouredPackage(package, red));
     const QStringList before = inspect(package);
     QCOMPARE(before.filter(" red").size(), 72);
 
     const QString cacheFile = ThumbnailCache::defaultFile();
-    const QFileInfo old(package);
+    const qint64 oldSize = QFileInfo(package).size();
+    const QDateTime oldTime = QFileInfo(package).lastModified();
     if (change == "remove") {
         QVERIFY(QFile::remove(cacheFile));
     } else if (change == "truncate" || change == "garbage") {
@@ -290,25 +341,27 @@ void TestInspection::thumbnailCache()
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "damage");
         db.setDatabaseName(cacheFile);
         QVERIFY(db.open() && QSqlQuery(db).exec("UPDATE thumbnails SET image = randomblob(900)"));
-    } else if (change == "package") {
-        QVERIFY(QFile::remove(package) && makePackage(package, QColor(40, 40, 200)));
+    } else if (change == "package" || change == "replace") {
+        QVERIFY(QFile::remove(package) && makeColouredPackage(package, blue));
     } else if (change == "damage") {
         // One byte of each stored JPEG changed: the archive's checksums no longer match.
-        QByteArray damaged = jpg(QColor(200, 40, 40));
+        QByteArray damaged = paddedJpeg(red);
         damaged[2000] = 'x';
-        QVERIFY(TestFiles::write(
-            package, TestFiles::read(package).replace(jpg(QColor(200, 40, 40)), damaged)));
+        QVERIFY(TestFiles::write(package,
+                                 TestFiles::read(package).replace(paddedJpeg(red), damaged)));
     } else if (change == "cap") {
         ThumbnailCache small(cacheFile, 100000);
-        small.store({"/other.var", 1, 1}, {{"x.jpg", 1, QByteArray(90000, 'x')}});
+        small.store({"/other.var", 1, 1}, {{"x.jpg", 1, 0, QByteArray(90000, 'x')}});
         QCOMPARE(small.find({"/other.var", 1, 1}).size(), 1);
     }
-    if (change == "package" || change == "damage") {
-        QCOMPARE(
-            QProcess::execute(
-                "touch", {"-d", old.lastModified().addSecs(10).toString(Qt::ISODate), package}),
-            0);
-        QCOMPARE(QFileInfo(package).size(), old.size());
+    if (change == "package" || change == "damage" || change == "replace") {
+        // As "cp -p" or "rsync -t" would keep the time of what they replace.
+        QFile file(package);
+        QVERIFY(file.open(QIODevice::Append) &&
+                file.setFileTime(change == "replace" ? oldTime : oldTime.addSecs(10),
+                                 QFileDevice::FileModificationTime));
+        file.close();
+        QCOMPARE(QFileInfo(package).size(), oldSize);
     }
     QSqlDatabase::removeDatabase("damage");
     const QString fake = dir.path() + "/fake7z";
@@ -320,6 +373,89 @@ void TestInspection::thumbnailCache()
     expected.replaceInStrings(QRegularExpression("(png) red$"), "\\1 " + pngsAfter);
     expected.replaceInStrings(QRegularExpression("(\\.) red$"), "\\1 " + jpegsAfter);
     QCOMPARE(inspect(package), expected);
+}
+
+void TestInspection::stoppedInspection_data()
+{
+    // The progress value at which another package is selected; the thumbnails stored
+    // at least.
+    QTest::addColumn<int>("stopAt");
+    QTest::addColumn<int>("stored");
+    // 74 members: two passes of 74 steps.
+    QTest::newRow("right after the last item") << 147 << 72;
+    QTest::newRow("halfway through the pictures") << 40 << 1;
+}
+
+void TestInspection::stoppedInspection()
+{
+    QFETCH(int, stopAt);
+    QFETCH(int, stored);
+    const QString package = dir.path() + "/stopped/" + QTest::currentDataTag() + "/P.Q.1.var";
+    QVERIFY(makeColouredPackage(package, red));
+    inspect(package, stopAt);
+    // What was decoded is kept for the next visit, however soon the user moved on.
+    ThumbnailCache cache;
+    const int found = cache.find(ThumbnailCache::packageAt(package)).size();
+    QVERIFY2(found >= stored && found <= 72, qPrintable(QString::number(found)));
+}
+
+void TestInspection::cacheFileOfOthers_data()
+{
+    QTest::addColumn<QString>("other");
+    QTest::addColumn<bool>("usable"); // this run stores and finds thumbnails in it
+    QTest::addColumn<QString>("message");
+    QTest::newRow("newer layout") << "newer" << false << "has another layout";
+    QTest::newRow("another program's database") << "foreign" << false << "has another layout";
+    QTest::newRow("held by another program")
+        << "held" << false << "is held by another program - this run works without it";
+    QTest::newRow("no database") << "garbage" << true << "failed its integrity check";
+}
+
+void TestInspection::cacheFileOfOthers()
+{
+    QFETCH(QString, other);
+    QFETCH(bool, usable);
+    QFETCH(QString, message);
+    const QString file = dir.path() + "/others/" + QTest::currentDataTag() + "/thumbnails.sqlite";
+    const ThumbnailCache::Package package{"/p.var", 1, 1};
+    const QVector<ThumbnailCache::Entry> entries{{"a.jpg", 1, 7, "thumbnail"}};
+    QDir().mkpath(QFileInfo(file).path());
+    if (other == "garbage") {
+        QVERIFY(TestFiles::write(file, QByteArray(100000, 'x')));
+    } else if (other == "held") {
+        ThumbnailCache(file).store({"/held.var", 1, 1}, entries);
+    }
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "other");
+        db.setDatabaseName(file);
+        QVERIFY(db.open());
+        QSqlQuery query(db);
+        if (other == "newer" || other == "foreign") {
+            QVERIFY(query.exec("CREATE TABLE thumbnails(x)") &&
+                    query.exec(other == "newer" ? "PRAGMA user_version=3" : "SELECT 1"));
+        }
+        const QByteArray before = TestFiles::read(file);
+        // Another program in the middle of a write, committed only after ours gave up.
+        QVERIFY(other != "held" ||
+                (query.exec("BEGIN IMMEDIATE") && query.exec("UPDATE thumbnails SET used=1")));
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QRegularExpression::escape(message)));
+        {
+            ThumbnailCache cache(file);
+            cache.store(package, entries);
+            QCOMPARE(cache.find(package).size(), usable ? 1 : 0);
+        }
+        if (other == "held") {
+            QVERIFY(query.exec("COMMIT") && query.exec("SELECT used FROM thumbnails") &&
+                    query.next());
+            QCOMPARE(query.value(0).toInt(), 1);
+            QVERIFY(QFile::exists(file + "-wal") && QFile::exists(file + "-shm"));
+        } else if (other == "garbage") {
+            QCOMPARE(TestFiles::read(file + ".broken"), before);
+        } else {
+            QCOMPARE(TestFiles::read(file), before);
+        }
+    }
+    QSqlDatabase::removeDatabase("other");
 }
 
 QTEST_MAIN(TestInspection)

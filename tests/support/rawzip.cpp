@@ -76,14 +76,15 @@ bool write(const QString& path, const QList<Member>& members)
         const QByteArray stored = member.deflated ? deflate(member.data) : member.data;
         const quint32 packedSize = quint32(stored.size());
         const quint16 method = member.deflated ? 8 : 0;
+        const quint32 stated = member.statedSize < 0 ? size : quint32(member.statedSize);
         const quint16 nameLength = quint16(member.name.size());
         out << quint32(0x04034b50) << version << utf8Names << method << time << date << crc
-            << packedSize << size << nameLength << quint16(0);
+            << packedSize << stated << nameLength << quint16(0);
         out.writeRawData(member.name.constData(), member.name.size());
         out.writeRawData(stored.constData(), stored.size());
 
         directory << quint32(0x02014b50) << quint16((3 << 8) | version) << version << utf8Names
-                  << method << time << date << crc << packedSize << size << nameLength << quint16(0)
+                  << method << time << date << crc << packedSize << stated << nameLength << quint16(0)
                   << quint16(0) << quint16(0) << quint16(0) << externalAttributes(member.kind)
                   << offset;
         directory.writeRawData(member.name.constData(), member.name.size());

@@ -21,6 +21,8 @@ struct Member
     QByteArray name;
     QByteArray data;
     Kind kind = File;
+    /// The unpacked size the headers state, when not the size of `data`.
+    qint64 statedSize = -1;
     bool deflated = false; ///< packed as most archivers pack, else stored as it is
 };
 
