@@ -11,6 +11,8 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include <future>
+
 LibraryIndex::LibraryIndex(QObject* parent, const QString& databasePath)
     : QObject(parent),
       database(databasePath.isEmpty()
@@ -69,15 +71,20 @@ void LibraryIndex::refresh(const QString& folder, std::shared_ptr<const LibraryC
 {
     stop();
     const QString normal = normalFolder(folder);
+    // A listing is newer than any move or delete made before it.
+    const std::shared_ptr<const LibraryCatalog> before = catalog();
+    pending = {};
+    touched.clear();
     if (normal != current) {
         current = normal;
         readyFlag = false;
         snapshot = LibraryCatalog::shared({});
+    } else {
+        snapshot = before;
     }
     // Once a refresh of this folder has completed, its catalog is what the database
     // holds of the folder.
     const std::shared_ptr<const LibraryCatalog> base = readyFlag ? snapshot : nullptr;
-    touchedSinceJob.clear();
     if (listed) {
         snapshot = listed;
         emit ready();
@@ -94,32 +101,71 @@ void LibraryIndex::update(const QStringList& paths)
     for (const QString& path : paths) {
         cleaned << QDir::cleanPath(path);
     }
-    snapshot = changed(*snapshot, cleaned);
-    emit ready();
-    if (isRunning()) {
-        // Its result is brought up to date when it comes.
-        touchedSinceJob += cleaned;
-    } else {
-        start(cleaned, !readyFlag, readyFlag ? snapshot : nullptr);
+    touched += cleaned;
+    rebuild(catalog(), cleaned);
+}
+
+std::shared_ptr<const LibraryCatalog> LibraryIndex::catalog() const
+{
+    // A move or delete is in every answer from the moment it is made.
+    return pending.valid() ? pending.get() : snapshot;
+}
+
+void LibraryIndex::rebuild(std::shared_ptr<const LibraryCatalog> from, const QStringList& paths)
+{
+    const quint64 serial = ++rebuildSerial;
+    auto promise = std::make_shared<std::promise<std::shared_ptr<const LibraryCatalog>>>();
+    pending = promise->get_future().share();
+    const QPointer<LibraryIndex> self(this);
+    const QString folder = current;
+    // The user waits for this one: it runs at the priority of the program.
+    QThread* thread = QThread::create([self, serial, promise, from, paths, folder] {
+        promise->set_value(changed(*from, paths, folder));
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, serial] {
+                if (self) {
+                    self->settle(serial);
+                }
+            },
+            Qt::QueuedConnection);
+    });
+    thread->setParent(this);
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    thread->start();
+}
+
+void LibraryIndex::settle(quint64 serial)
+{
+    if (serial != rebuildSerial || !pending.valid()) {
+        return;
     }
+    snapshot = pending.get();
+    pending = {};
+    if (!isRunning() && !touched.isEmpty()) {
+        // What the moves brought in is read, what they took is forgotten.
+        start(touched, !readyFlag, readyFlag ? snapshot : nullptr);
+        touched.clear();
+    }
+    emit ready();
 }
 
 std::shared_ptr<const LibraryCatalog> LibraryIndex::changed(const LibraryCatalog& catalog,
-                                                            const QStringList& paths) const
+                                                            const QStringList& paths, const QString& folder)
 {
-    const QSet<QString> touched(paths.begin(), paths.end());
+    const QSet<QString> affected(paths.begin(), paths.end());
     QVector<IndexedPackage> packages;
     packages.reserve(catalog.packages().size());
     QHash<QString, const IndexedPackage*> before;
     for (const IndexedPackage& package : catalog.packages()) {
-        if (touched.contains(package.path)) {
+        if (affected.contains(package.path)) {
             before.insert(package.path, &package);
         } else {
             packages.append(package);
         }
     }
-    const QString prefix = FolderWalk::childPath(current, QString());
-    for (const QString& path : touched) {
+    const QString prefix = FolderWalk::childPath(folder, QString());
+    for (const QString& path : affected) {
         IndexedPackage package = FolderWalk::package(path);
         if (!path.startsWith(prefix) || package.path.isEmpty()) {
             continue;
@@ -191,14 +237,11 @@ void LibraryIndex::finish(quint64 serial, std::shared_ptr<const LibraryCatalog> 
     }
     jobStop.reset();
     readyFlag = true;
-    if (touchedSinceJob.isEmpty()) {
+    if (touched.isEmpty()) {
         snapshot = std::move(result);
+        emit ready();
     } else {
-        // Moves and deletes made while the job worked stay made; what they brought
-        // in is read next.
-        snapshot = changed(*result, touchedSinceJob);
-        start(touchedSinceJob, false, snapshot);
-        touchedSinceJob.clear();
+        // Moves and deletes made while the job worked stay made.
+        rebuild(std::move(result), touched);
     }
-    emit ready();
 }

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <future>
 #include <memory>
 
 /// Keeps the library index of one listed folder: owns the database and the
@@ -32,9 +33,11 @@ public:
     /// writes anything below `folder`.
     void refresh(const QString& folder, std::shared_ptr<const LibraryCatalog> listed = nullptr);
     /// After a move or delete: at once, those of `paths` that no longer exist below
-    /// the current folder are gone from the catalog and those that do are in it; emits
-    /// ready(). Then reads the new ones in the background and publishes them. A
-    /// refresh that runs meanwhile is not stopped; what it publishes keeps these changes.
+    /// the current folder are gone from the catalog and those that do are in it (the
+    /// catalog is made on another thread, and catalog() waits for it); emits ready()
+    /// once it is made. Then reads the new ones in the background and publishes them.
+    /// A refresh that runs meanwhile is not stopped; what it publishes keeps these
+    /// changes.
     void update(const QStringList& paths);
     /// Ends a running refresh or update within 100 ms (no ready() for it).
     void stop();
@@ -46,7 +49,7 @@ public:
     QString folder() const { return current; }
     /// The packages of the folder as they are now, as far as they have been read; never
     /// null (empty before the first listing or refresh of the folder).
-    std::shared_ptr<const LibraryCatalog> catalog() const { return snapshot; }
+    std::shared_ptr<const LibraryCatalog> catalog() const;
     QString databasePath() const { return database; }
 
     /// `folder` absolute and cleaned, as folder() gives it.
@@ -60,10 +63,14 @@ private:
     void start(const QStringList& paths, bool whole, std::shared_ptr<const LibraryCatalog> base,
                std::shared_ptr<const LibraryCatalog> listed = nullptr);
     void finish(quint64 serial, std::shared_ptr<const LibraryCatalog> result);
+    /// Makes the catalog `from` with `paths` as they are now on another thread; until
+    /// it is there, catalog() waits for it.
+    void rebuild(std::shared_ptr<const LibraryCatalog> from, const QStringList& paths);
+    void settle(quint64 serial);
     /// `catalog` with the files at `paths` as they are on disk now: gone, or there
-    /// (described as before when unchanged, else waiting to be read).
-    std::shared_ptr<const LibraryCatalog> changed(const LibraryCatalog& catalog,
-                                                  const QStringList& paths) const;
+    /// below `folder` (described as before when unchanged, else waiting to be read).
+    static std::shared_ptr<const LibraryCatalog> changed(const LibraryCatalog& catalog,
+                                                         const QStringList& paths, const QString& folder);
 
     QString database;
     QString current;
@@ -72,9 +79,11 @@ private:
     // The running job's stop flag (null when none runs), shared with its thread.
     std::shared_ptr<std::atomic<bool>> jobStop;
     quint64 jobSerial = 0;
-    // Paths that moves and deletes touched while the running job worked from an
-    // earlier state of the folder.
-    QStringList touchedSinceJob;
+    // The catalog that the last move or delete is making, until it is there.
+    std::shared_future<std::shared_ptr<const LibraryCatalog>> pending;
+    quint64 rebuildSerial = 0;
+    // Paths that moves and deletes touched and no job has read since.
+    QStringList touched;
 };
 
 #endif // LIBRARYINDEX_H
