@@ -219,6 +219,27 @@ private slots:
         QCOMPARE(sql(database, {"SELECT count(*) FROM packages WHERE path = '/elsewhere/H.H.1.var' OR path LIKE '%/R.S.1.var'"}).toInt(), 2);
     }
 
+    // A drive root as the folder: its packages are found in the database and a package
+    // moved in counts as there, though the root ends in its separator already.
+    void rootFolder()
+    {
+        const QString database = temp.filePath("root.sqlite");
+        const std::atomic<bool> stop(false);
+        QVector<IndexedPackage> known{IndexedPackage::fromFile(lib + "/A.B.1.var", 1, 1)};
+        known[0].described = true;
+        QVERIFY(IndexDatabase(database).store(known, {}, stop));
+        QHash<QString, IndexedPackage> loaded;
+        QVERIFY(IndexDatabase(database).load("/", loaded) && loaded.contains(lib + "/A.B.1.var"));
+        LibraryIndex index(nullptr, database);
+        QSignalSpy ready(&index, &LibraryIndex::ready);
+        // As a listing of the root hands it over: nothing there yet.
+        index.refresh("/", LibraryCatalog::shared({}));
+        QTRY_VERIFY_WITH_TIMEOUT(index.isReady() && !index.isRunning(), 60000);
+        index.update({lib + "/C.D.1.var"});
+        QCOMPARE(index.catalog()->packages().size(), 1);
+        QCOMPARE(index.catalog()->packages()[0].path, lib + "/C.D.1.var");
+    }
+
     void closingDoesNotWait()
     {
         const QString database = temp.filePath("held.sqlite");
