@@ -11,7 +11,8 @@
 //   build/bench/firstlisting [N]
 //
 // The index reads at idle priority: other programs keeping the cores busy slow it down
-// far more than the window. The load average is printed at the start and the end.
+// far more than the window. The load average is printed at the start and the end. The
+// processor time of the first inspection is the whole program's, the index's included.
 
 #include "benchpackages.h"
 #include "benchsupport.h"
