@@ -9,7 +9,9 @@
 // read one after another; and what 7-Zip alone takes to write all pictures, which the
 // inspection now unpacks in process.
 //   bench/inspection [pictures]      (default 300 pictures among 1,000 members)
+#include "benchpackages.h"
 #include "benchsupport.h"
+#include "benchwindow.h"
 #include "contentkind.h"
 #include "contentpictures.h"
 #include "hzip.h"
@@ -19,133 +21,20 @@
 #include "thumbnailcache.h"
 
 #include <QApplication>
-#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QImage>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTextStream>
-#include <QTimer>
 
 namespace {
 
-QByteArray photo(int seed)
-{
-    QImage image(512, 512, QImage::Format_RGB32);
-    QRandomGenerator random(quint32(seed + 1));
-    for (int y = 0; y < image.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const int noise = int(random.bounded(40));
-            line[x] = qRgb((x + seed * 7) % 256, (y + noise) % 256, (x + y + noise) % 256);
-        }
-    }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPG", 85);
-    return bytes;
-}
-
-// A package shaped like a large look pack: pictures of scenes, clothing, hair and
-// presets with the files they stand for, topped up with sounds to `total` members.
-QMap<QString, QByteArray> largePackage(int pictures, int total)
-{
-    QVector<QByteArray> photos;
-    for (int i = 0; i < 8; ++i) {
-        photos << photo(i);
-    }
-    QMap<QString, QByteArray> members{{"meta.json", "{\"dependencies\":{}}"}};
-    for (int i = 0; i < pictures; ++i) {
-        const QByteArray& jpg = photos.at(i % photos.size());
-        QString base;
-        QStringList companions;
-        switch (i % 4) {
-        case 0:
-            base = QString("Saves/scene/Scene%1.").arg(i);
-            companions = QStringList{"json"};
-            break;
-        case 1:
-            base = QString("Custom/Clothing/Female/Maker/Item%1/Item%1.").arg(i);
-            companions = QStringList{"vam", "vaj", "vab"};
-            break;
-        case 2:
-            base = QString("Custom/Hair/Female/Maker/Hair%1.").arg(i);
-            companions = QStringList{"vam", "vaj", "vab"};
-            break;
-        default:
-            base = QString("Custom/Atom/Person/Appearance/Preset_Look%1.").arg(i);
-            companions = QStringList{"vap"};
-            break;
-        }
-        members.insert(base + "jpg", jpg);
-        for (const QString& ext : companions) {
-            if (members.size() < total) {
-                members.insert(base + ext, "{}");
-            }
-        }
-    }
-    for (int i = 0; members.size() < total; ++i) {
-        members.insert(QString("Custom/Sounds/Sound%1.wav").arg(i), QByteArray(2000, 's'));
-    }
-    return members;
-}
-
-void runFor(int ms);
-
-struct Run
-{
-    qint64 millis = 0;
-    qint64 cpuMillis = 0;
-    qint64 longestBlockMillis = 0;
-    int items = 0;
-};
-
-// Selects a row of the listed window and times its inspection until the last item;
-// then lets the window run for `settleMs`.
-Run inspectRow(QTableWidget* packages, QListWidget* contents, QProgressBar* progress, int row,
-               int expectedMembers, int expectedItems, int settleMs = 1000)
-{
-    Run run;
-    QElapsedTimer clock;
-    QElapsedTimer sinceTick;
-    QTimer ticker;
-    ticker.setInterval(5);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        run.longestBlockMillis = qMax(run.longestBlockMillis, sinceTick.restart());
-    });
-    const qint64 cpuBefore = cpuMillis();
-    clock.start();
-    sinceTick.start();
-    ticker.start();
-    packages->selectRow(row);
-    const int last = 2 * expectedMembers - 1;
-    while (progress->maximum() != last || progress->value() != last ||
-           contents->count() != expectedItems) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    run.millis = clock.elapsed();
-    run.items = contents->count();
-    // The job keeps the thumbnails for the next time after its last item.
-    runFor(settleMs);
-    // All of the job's work, the 7-Zip runs included, without the time of waiting.
-    run.cpuMillis = cpuMillis() - cpuBefore;
-    return run;
-}
-
-void runFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
+using Run = BenchWindow::Inspection;
 
 void removeCache()
 {
@@ -240,14 +129,8 @@ int main(int argc, char* argv[])
     out << "making a package of " << members << " members with " << pictures
         << " pictures of 512x512...\n";
     out.flush();
-    const QMap<QString, QByteArray> content = largePackage(pictures, members);
-    // Every member has an item but the documents: the description, and the files that
-    // pictures stand for.
-    const int items =
-        content.size() -
-        int(std::count_if(content.keyBegin(), content.keyEnd(), [](const QString& path) {
-            return ContentKind::of(path).type == ContentKind::Document;
-        }));
+    const QMap<QString, QByteArray> content = BenchPackages::largePackage(pictures, members);
+    const int items = BenchPackages::contentItems(content);
     if (!TestArchive::create(package, content)) {
         out << "7-Zip could not make the package\n";
         return 1;
@@ -256,7 +139,7 @@ int main(int argc, char* argv[])
 
     // Another package, inspected between the two inspections of the large one.
     TestArchive::create(dir.path() + "/Bench.Other.1.var",
-                        {{"meta.json", "{}"}, {"Saves/scene/Other.jpg", photo(9)}});
+                        {{"meta.json", "{}"}, {"Saves/scene/Other.jpg", BenchPackages::photo(9)}});
     removeCache();
     openSettingsGroup("RecentVar")->setValue("Path1", dir.path());
     MainWindow window;
@@ -267,15 +150,15 @@ int main(int argc, char* argv[])
     while (packages->item(1, 5) == nullptr) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
-    const Run first = inspectRow(packages, contents, progress, 0, members, items);
-    inspectRow(packages, contents, progress, 1, 2, 1);
-    const Run second = inspectRow(packages, contents, progress, 0, members, items);
-    inspectRow(packages, contents, progress, 1, 2, 1);
+    const Run first = BenchWindow::inspectRow(packages, contents, progress, 0, members, items);
+    BenchWindow::inspectRow(packages, contents, progress, 1, 2, 1);
+    const Run second = BenchWindow::inspectRow(packages, contents, progress, 0, members, items);
+    BenchWindow::inspectRow(packages, contents, progress, 1, 2, 1);
     removeCache();
-    const Run quickFirst = inspectRow(packages, contents, progress, 0, members, items, 0);
+    const Run quickFirst = BenchWindow::inspectRow(packages, contents, progress, 0, members, items, 0);
     packages->selectRow(1);
-    runFor(1500);
-    const Run revisit = inspectRow(packages, contents, progress, 0, members, items);
+    BenchWindow::processEventsFor(app, 1500);
+    const Run revisit = BenchWindow::inspectRow(packages, contents, progress, 0, members, items);
 
     // The former ways come last: the files that they make and remove keep the disk busy
     // for seconds after, which the inspections, making none, would pay for otherwise.

@@ -10,12 +10,13 @@
 // The one-by-one insertion takes about half a minute for 30000 packages;
 // --no-reference leaves it out.
 
+#include "benchpackages.h"
 #include "benchsupport.h"
+#include "benchwindow.h"
 #include "libraryanalysis.h"
 #include "libraryindex.h"
 #include "mainwindow.h"
 #include "packagefiles.h"
-#include "rawzip.h"
 #include "referenceinsertion.h"
 #include "removalcheck.h"
 #include "settingsstore.h"
@@ -26,12 +27,9 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QHeaderView>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
-#include <QStandardPaths>
 #include <QTableWidget>
 #include <QTemporaryDir>
 
@@ -82,16 +80,6 @@ bool makePackages(const QString& root, int count)
     return true;
 }
 
-// Emits a header click as the user's mouse would and waits until the table is idle.
-double clickHeader(QApplication& app, QHeaderView* header, int column)
-{
-    QElapsedTimer clock;
-    clock.start();
-    emit header->sectionClicked(column);
-    app.processEvents();
-    return double(clock.nsecsElapsed()) / 1e6;
-}
-
 void compareWithReference(const QString& root)
 {
     threadMan scanner;
@@ -127,57 +115,6 @@ void compareWithReference(const QString& root)
                 same ? "yes" : "NO");
 }
 
-// N real packages: groups of up to three versions of one package, each meta.json
-// naming 0 to 10 dependencies (exact versions, ".latest", some with nested
-// dependencies, a few that no package satisfies).
-bool makeLibrary(const QString& root, int count)
-{
-    QRandomGenerator random(20261207);
-    QStringList made;
-    for (int i = 0; i < count; ++i) {
-        const int group = i / 3;
-        const QString key = QString::asprintf("Creator%03d.Item%05d", group % 500, group);
-        const QString name = key + QString::asprintf(".%d", 1 + 2 * (i % 3) + random.bounded(2));
-        const auto referenceTo = [&random, &made]() {
-            const int roll = random.bounded(100);
-            if (made.isEmpty() || roll < 5) {
-                return QString::asprintf("Gone.Thing%d.1", random.bounded(1000));
-            }
-            const QString target = made.at(random.bounded(made.size()));
-            return roll < 35 ? target.left(target.lastIndexOf('.')) + ".latest" : target;
-        };
-        QJsonObject dependencies;
-        for (int d = random.bounded(11); d > 0; --d) {
-            QJsonObject dependency{{"licenseType", "CC BY"}};
-            if (random.bounded(5) == 0) {
-                dependency.insert("dependencies", QJsonObject{{referenceTo(), QJsonObject()}});
-            }
-            dependencies.insert(referenceTo(), dependency);
-        }
-        const QByteArray meta =
-            QJsonDocument(QJsonObject{{"licenseType", "CC BY"}, {"dependencies", dependencies}})
-                .toJson();
-        const QString folder = QString::asprintf("%s/%03d/", qPrintable(root), group % 500);
-        if (!QDir().mkpath(folder) ||
-            !RawZip::write(folder + name + ".var",
-                           {{"meta.json", meta}, {"Saves/scene/a.json", "{}"}})) {
-            std::fprintf(stderr, "cannot create %s\n", qPrintable(name));
-            return false;
-        }
-        made << name;
-    }
-    return true;
-}
-
-void processEventsFor(QApplication& app, int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms) {
-        app.processEvents(QEventLoop::AllEvents, 5);
-    }
-}
-
 // Types `text` into the filter one character every `pauseMs`, then waits for the
 // table; returns the longest block of the GUI thread meanwhile.
 QByteArray typeFilter(QApplication& app, QLineEdit* filter, const QString& text, int pauseMs)
@@ -185,9 +122,9 @@ QByteArray typeFilter(QApplication& app, QLineEdit* filter, const QString& text,
     GuiBlockMeter meter;
     for (const QChar c : text) {
         filter->insert(QString(c));
-        processEventsFor(app, pauseMs);
+        BenchWindow::processEventsFor(app, pauseMs);
     }
-    processEventsFor(app, 300);
+    BenchWindow::processEventsFor(app, 300);
     return meter.longestText();
 }
 
@@ -195,7 +132,7 @@ void benchLibrary(QApplication& app, const QString& root, int count)
 {
     QElapsedTimer clock;
     clock.start();
-    if (!makeLibrary(root, count)) {
+    if (BenchPackages::makeLibrary(root, count).isEmpty()) {
         return;
     }
     std::printf("created a library of %d packages in %.0f ms\n", count, msSince(clock, 0));
@@ -227,11 +164,11 @@ void benchLibrary(QApplication& app, const QString& root, int count)
         shown += table->isRowHidden(row) ? 0 : 1;
     }
     filter->clear();
-    processEventsFor(app, 300);
+    BenchWindow::processEventsFor(app, 300);
     const QByteArray typedSlow = typeFilter(app, filter, QStringLiteral("item00 7"), 250);
     meter.reset();
     filter->clear();
-    processEventsFor(app, 300);
+    BenchWindow::processEventsFor(app, 300);
     std::printf("filter over %d rows (%d shown): GUI thread blocked at most %s typing a key "
                 "every 60 ms, %s every 250 ms, %s clearing it\n",
                 table->rowCount(), shown, typedFast.constData(), typedSlow.constData(),
@@ -264,13 +201,7 @@ void benchLibrary(QApplication& app, const QString& root, int count)
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    // Settings and the index's database go to a home of the benchmark's own.
-    QTemporaryDir home;
-    qputenv("HOME", QFile::encodeName(home.path()));
-    QStandardPaths::setTestModeEnabled(true);
+    const BenchHome home;
     QApplication app(argc, argv);
     QStringList arguments = app.arguments().mid(1);
     const bool withReference = !arguments.removeAll(QStringLiteral("--no-reference"));
@@ -329,10 +260,10 @@ int main(int argc, char* argv[])
                 double(sortedAt) / 1e6);
     std::printf("peak RSS %lld MiB (%lld MiB before the listing)\n", peakRssMiB(), rssBefore);
 
-    const double sizeUp = clickHeader(app, header, 3);
-    const double sizeDown = clickHeader(app, header, 3);
-    const double time = clickHeader(app, header, 4);
-    const double name = clickHeader(app, header, 1);
+    const double sizeUp = BenchWindow::clickHeader(app, header, 3);
+    const double sizeDown = BenchWindow::clickHeader(app, header, 3);
+    const double time = BenchWindow::clickHeader(app, header, 4);
+    const double name = BenchWindow::clickHeader(app, header, 1);
     std::printf("header sort: MB %.0f ms, MB again %.0f ms, Time %.0f ms, FileName %.0f ms\n",
                 sizeUp, sizeDown, time, name);
 
