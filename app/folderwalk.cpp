@@ -1,5 +1,6 @@
 #include "folderwalk.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
