@@ -161,7 +161,7 @@ QVector<BrokenPackage> broken(const LibraryCatalog& catalog)
     // The catalog keeps its packages sorted by path already.
     for (const IndexedPackage& package : catalog.packages()) {
         if (!package.problem.isEmpty()) {
-            result.append({package.path, package.problem});
+            result.append({package.path, package.problem, package.unreadable});
         }
     }
     return result;

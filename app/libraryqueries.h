@@ -32,6 +32,7 @@ struct BrokenPackage
 {
     QString path;
     QString problem;
+    bool unreadable = false; ///< it could not be read this time: it may well be sound
 };
 struct DuplicateFile
 {

@@ -71,8 +71,11 @@ LibrarySpace LibrarySpace::of(const LibraryCatalog& catalog, const QVector<OldVe
             add(space.duplicates, catalog, entry.paths.at(i));
         }
     }
+    // A file that could not be read is no known loss.
     for (const BrokenPackage& entry : broken) {
-        add(space.broken, catalog, entry.path);
+        if (!entry.unreadable) {
+            add(space.broken, catalog, entry.path);
+        }
     }
     for (ReclaimableFiles* files : {&space.oldUnreferenced, &space.duplicates, &space.broken}) {
         files->paths.sort();

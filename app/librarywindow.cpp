@@ -64,7 +64,8 @@ QVector<ReportRow> brokenRows(const LibraryFindings& findings)
         ReportRow row;
         row.cells << entry.path << entry.problem;
         row.path = entry.path;
-        row.markable = true;
+        // A file that could not be read this time may well be sound.
+        row.markable = !entry.unreadable;
         rows << row;
     }
     return rows;

@@ -5,16 +5,17 @@
 #include <QtTest>
 
 // "dir/A.B.1.var C.D.2 X.Y.1/E.F.3" is the package /lib/dir/A.B.1.var referring to C.D.2
-// and X.Y.1 directly and to E.F.3 through X.Y.1; a leading "!" marks an unreadable file,
-// "=N" after the file gives its size.
+// and X.Y.1 directly and to E.F.3 through X.Y.1; a leading "!" marks a damaged file, "?"
+// one that could not be read; "=N" after the file gives its size.
 static LibraryCatalog catalog(const QStringList& lines)
 {
     QVector<IndexedPackage> packages;
     for (const QString& line : lines) {
         QStringList words = line.split(' ');
-        const QStringList file = words.takeFirst().remove('!').split('=');
+        const QStringList file = words.takeFirst().remove('!').remove('?').split('=');
         IndexedPackage package = IndexedPackage::fromFile("/lib/" + file[0], file.value(1, "1").toLongLong(), 1);
-        package.problem = line.startsWith('!') || package.version < 0 ? "bad" : "";
+        package.unreadable = line.startsWith('?');
+        package.problem = package.unreadable ? "cannot read" : line.startsWith('!') || package.version < 0 ? "bad" : "";
         for (const QString& word : words) {
             // Each name of the route is the reference the next one is nested in.
             int parent = -1;
@@ -85,9 +86,9 @@ private slots:
         // size go by name, in the spelling met first.
         QTest::newRow("space: terabytes, old, duplicates, broken, unparsable")
             << QStringList{"c.P.1.var=3000000000000", "C.P.2.var=2000000000000", "C.P.3.var=1000", "A.B.1.var=10 C.P.2",
-                           "x/A.B.1.var=10", "y/a.b.1.var=10", "B.Q.1.var=30", "!D.E.1.var=7", "Odd.var=5"} << "space"
-            << "{'packages':9,'bytes':5000000001072,'creators':[{'creator':'C','packages':3,'bytes':5000000001000},"
-               "{'creator':'A','packages':3,'bytes':30},{'creator':'B','packages':1,'bytes':30},{'creator':'D','packages':1,'bytes':7},"
+                           "x/A.B.1.var=10", "y/a.b.1.var=10", "B.Q.1.var=30", "!D.E.1.var=7", "Odd.var=5", "?F.G.1.var=100"} << "space"
+            << "{'packages':10,'bytes':5000000001172,'creators':[{'creator':'C','packages':3,'bytes':5000000001000},"
+               "{'creator':'F','packages':1,'bytes':100},{'creator':'A','packages':3,'bytes':30},{'creator':'B','packages':1,'bytes':30},{'creator':'D','packages':1,'bytes':7},"
                "{'creator':'','packages':1,'bytes':5}],'reclaimable':{'oldUnreferenced':{'packages':1,'bytes':3000000000000},"
                "'duplicates':{'files':2,'bytes':20},'broken':{'files':2,'bytes':12}}}";
         QTest::newRow("space of nothing") << QStringList() << "space"
