@@ -35,25 +35,12 @@ LibraryCatalog::LibraryCatalog(QVector<IndexedPackage> packages, LocalContent lo
     auto referring = std::async(std::launch::async, [this, &sorted] {
         for (int i = 0; i < sorted.size(); ++i) {
             for (const PackageReference& reference : sorted[i].references) {
-                referrersByName.add(reference.name, i);
+                declared.referrers.add(reference.name, i);
             }
         }
-        referrersByName.group();
+        declared.group();
     });
-    auto contentReferring = std::async(std::launch::async, [this, &sorted] {
-        for (int i = 0; i < sorted.size(); ++i) {
-            for (const ContentReference& reference : sorted[i].content) {
-                contentByName.add(reference.name, i);
-            }
-        }
-        for (int i = 0; i < locals.referrers.size(); ++i) {
-            for (const QString& name : locals.referrers[i].references) {
-                contentByName.add(name, sorted.size() + i);
-            }
-        }
-        contentByName.group();
-    });
-    names.reserve(sorted.size());
+    names.reserve(sorted.size() + locals.referrers.size());
     QVector<bool> usable(sorted.size());
     for (int i = 0; i < sorted.size(); ++i) {
         names.append(sorted[i].name());
@@ -68,9 +55,13 @@ LibraryCatalog::LibraryCatalog(QVector<IndexedPackage> packages, LocalContent lo
     byName.group();
     present = PackagePresence(sorted, usable);
     referring.get();
-    contentReferring.get();
+}
+
+void LibraryCatalog::References::group()
+{
+    referrers.group();
     // Few of the distinct names are open ones.
-    for (const QString& name : referencedNames(DependencySource::Both)) {
+    for (const QString& name : referrers.names()) {
         const PackageName parsed = PackageName::parse(name);
         if (parsed.isValid() && !parsed.isExact()) {
             openByKey.add(parsed.key(), openNames.size());
@@ -78,6 +69,33 @@ LibraryCatalog::LibraryCatalog(QVector<IndexedPackage> packages, LocalContent lo
         }
     }
     openByKey.group();
+}
+
+QStringList LibraryCatalog::References::open(const QString& creatorPackage) const
+{
+    QStringList result;
+    for (int i : openByKey.values(creatorPackage)) {
+        result << openNames[i];
+    }
+    return result;
+}
+
+const LibraryCatalog::References& LibraryCatalog::content() const
+{
+    std::call_once(usedGrouped, [this] {
+        for (int i = 0; i < all.size(); ++i) {
+            for (const ContentReference& reference : all[i].content) {
+                used.referrers.add(reference.name, i);
+            }
+        }
+        for (int i = 0; i < locals.referrers.size(); ++i) {
+            for (const QString& name : locals.referrers[i].references) {
+                used.referrers.add(name, all.size() + i);
+            }
+        }
+        used.group();
+    });
+    return used;
 }
 
 QString LibraryCatalog::pathOf(int index) const
@@ -97,12 +115,12 @@ int LibraryCatalog::indexOf(const QString& path) const
 QVector<int> LibraryCatalog::referrers(const QString& name, DependencySource source) const
 {
     if (source == DependencySource::Declared) {
-        return referrersByName.values(name);
+        return declared.referrers.values(name);
     }
     if (source == DependencySource::Content) {
-        return contentByName.values(name);
+        return content().referrers.values(name);
     }
-    QVector<int> both = referrersByName.values(name) + contentByName.values(name);
+    QVector<int> both = declared.referrers.values(name) + content().referrers.values(name);
     std::sort(both.begin(), both.end());
     both.erase(std::unique(both.begin(), both.end()), both.end());
     return both;
@@ -111,25 +129,27 @@ QVector<int> LibraryCatalog::referrers(const QString& name, DependencySource sou
 QStringList LibraryCatalog::referencedNames(DependencySource source) const
 {
     if (source == DependencySource::Declared) {
-        return referrersByName.names();
+        return declared.referrers.names();
     }
     if (source == DependencySource::Content) {
-        return contentByName.names();
+        return content().referrers.names();
     }
-    QStringList names = referrersByName.names();
-    for (const QString& name : contentByName.names()) {
-        if (referrersByName.values(name).isEmpty()) {
+    QStringList names = declared.referrers.names();
+    for (const QString& name : content().referrers.names()) {
+        if (declared.referrers.values(name).isEmpty()) {
             names << name;
         }
     }
     return names;
 }
 
-QStringList LibraryCatalog::openReferences(const QString& creatorPackage) const
+QStringList LibraryCatalog::openReferences(const QString& creatorPackage, DependencySource source) const
 {
-    QStringList result;
-    for (int i : openByKey.values(creatorPackage)) {
-        result << openNames[i];
+    if (source == DependencySource::Declared) {
+        return declared.open(creatorPackage);
     }
-    return result;
+    if (source == DependencySource::Content) {
+        return content().open(creatorPackage);
+    }
+    return declared.open(creatorPackage) + content().open(creatorPackage);
 }

@@ -11,6 +11,7 @@
 #include <QVector>
 
 #include <memory>
+#include <mutex>
 
 /// Which references make one package depend on another: those its description
 /// declares, those its content uses, or both.
@@ -62,25 +63,37 @@ public:
     /// The referrers (usable or not) that hold a reference of `source` to exactly this
     /// name, each once, in order; declared ones direct or nested.
     QVector<int> referrers(const QString& name, DependencySource source = DependencySource::Declared) const;
-    /// The referenced names of "Creator.Package" that admit more than one version
-    /// ("latest", "minN"), each once, of either source.
-    QStringList openReferences(const QString& creatorPackage) const;
+    /// The names of "Creator.Package" referenced by `source` that admit more than one
+    /// version ("latest", "minN").
+    QStringList openReferences(const QString& creatorPackage,
+                               DependencySource source = DependencySource::Declared) const;
     /// Every name referenced by `source`, once, in one of the spellings used.
     QStringList referencedNames(DependencySource source = DependencySource::Declared) const;
     /// Every "Creator.Package" of which some version is present.
     QStringList packageKeys() const { return present.keys(); }
 
 private:
+    // The referrers of each name of one source, and its open names by "Creator.Package".
+    struct References
+    {
+        CaselessIndex referrers;
+        QStringList openNames;
+        CaselessIndex openByKey; // as indexes into `openNames`
+        void group();
+        QStringList open(const QString& creatorPackage) const;
+    };
+    // The content's references, grouped on first use: a refresh, and a report that
+    // asks for declared dependencies only, never pay for them.
+    const References& content() const;
+
     QVector<IndexedPackage> all;
     LocalContent locals;
     QVector<QString> names;
     PackagePresence present;
     CaselessIndex byName;
-    CaselessIndex referrersByName;
-    CaselessIndex contentByName;
-    // The open references by "Creator.Package", as indexes into `openNames`.
-    QStringList openNames;
-    CaselessIndex openByKey;
+    References declared;
+    mutable References used;
+    mutable std::once_flag usedGrouped;
 };
 
 #endif // LIBRARYCATALOG_H

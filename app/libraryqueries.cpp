@@ -163,7 +163,7 @@ QVector<PackageUser> usedBy(const LibraryCatalog& catalog, const QString& packag
         // References that admit any of several versions resolve to the newest present.
         const QVector<int> versions = catalog.versions(parsed.key());
         if (!versions.isEmpty() && catalog.packages()[versions.last()].version == parsed.version) {
-            for (const QString& reference : catalog.openReferences(parsed.key())) {
+            for (const QString& reference : catalog.openReferences(parsed.key(), source)) {
                 if (PackageName::parse(reference).admits(parsed.version)) {
                     users += catalog.referrers(reference, source);
                 }
