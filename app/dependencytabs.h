@@ -14,8 +14,8 @@ class QTabWidget;
 class QWidget;
 
 /// The tabs below the package table: the selected package's dependencies (the table
-/// the inspection fills) and the packages that use it, from the library index. Each
-/// tab's label carries its count.
+/// the inspection fills), the packages that use it and what its content uses, from
+/// the library index. Each tab's label carries its count.
 class DependencyTabs : public QObject
 {
     Q_OBJECT
@@ -27,8 +27,8 @@ public:
 
     /// The catalog to answer from; null while the index has none for the listed folder.
     void setCatalog(std::shared_ptr<const LibraryCatalog> catalog);
-    /// The package whose users to show (its file name without ".var"); empty for none.
-    void showUsersOf(const QString& packageName);
+    /// The package whose users and content to show, by its path; empty for none.
+    void showPackage(const QString& path);
 
 signals:
     /// A package of the "Used by" table was double-clicked.
@@ -36,14 +36,17 @@ signals:
 
 private:
     void fillUsers();
+    void fillContent();
     void countDependencies();
 
     QTabWidget* tabs;
     QTableWidget* dependencies;
     QTableWidget* users;
     QLabel* note;
+    QTableWidget* content;
+    QLabel* contentNote;
     std::shared_ptr<const LibraryCatalog> catalog;
-    QString package;
+    QString path;
 };
 
 #endif // DEPENDENCYTABS_H

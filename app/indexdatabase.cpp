@@ -16,7 +16,8 @@
 namespace {
 
 // 3: a nested reference keeps the index of the one it is nested in, not its route.
-constexpr int schemaVersion = 3;
+// 4: the content references of packages and of the collector's own files.
+constexpr int schemaVersion = 4;
 // Another process writes in short transactions; one that holds the lock longer leaves
 // this run to keep its records in memory rather than wait.
 constexpr int busyTimeoutMs = 1000;
@@ -28,19 +29,62 @@ bool isBusy(const QSqlError& error)
     return code == 5 /* SQLITE_BUSY */ || code == 6 /* SQLITE_LOCKED */;
 }
 
-// False when the references cannot be encoded, as when memory runs out.
-bool packReferences(const QVector<PackageReference>& references, QByteArray& bytes)
+// Writes numbers and strings into `bytes`, as BlobReader reads them; false when they
+// cannot be encoded, as when memory runs out.
+template<typename Write>
+bool pack(QByteArray& bytes, Write write)
 {
     bytes.clear();
     QDataStream out(&bytes, QIODevice::WriteOnly);
     out.setVersion(QDataStream::Qt_5_12);
     // Strings are then stored as they lie in memory, without swapping every character.
     out.setByteOrder(QDataStream::LittleEndian);
-    out << quint32(references.size());
-    for (const PackageReference& reference : references) {
-        out << reference.name << qint32(reference.parent);
-    }
+    write(out);
     return out.status() == QDataStream::Ok;
+}
+
+bool packReferences(const QVector<PackageReference>& references, QByteArray& bytes)
+{
+    return pack(bytes, [&references](QDataStream& out) {
+        out << quint32(references.size());
+        for (const PackageReference& reference : references) {
+            out << reference.name << qint32(reference.parent);
+        }
+    });
+}
+
+// Whether the content was read completely, its members, then its references with the
+// index of their member: a member is named once for all the references it holds.
+bool packContent(const IndexedPackage& package, QByteArray& bytes)
+{
+    return pack(bytes, [&package](QDataStream& out) {
+        QStringList members;
+        QVector<quint32> memberOf;
+        for (const ContentReference& reference : package.content) {
+            if (members.isEmpty() || members.last() != reference.member) {
+                members << reference.member;
+            }
+            memberOf << quint32(members.size() - 1);
+        }
+        out << quint32(package.contentComplete) << quint32(members.size());
+        for (const QString& member : qAsConst(members)) {
+            out << member;
+        }
+        out << quint32(package.content.size());
+        for (int i = 0; i < package.content.size(); ++i) {
+            out << package.content[i].name << memberOf[i];
+        }
+    });
+}
+
+bool packNames(const QStringList& names, QByteArray& bytes)
+{
+    return pack(bytes, [&names](QDataStream& out) {
+        out << quint32(names.size());
+        for (const QString& name : names) {
+            out << name;
+        }
+    });
 }
 
 // One copy of each text for all the references that hold it: a library names the same
@@ -55,24 +99,30 @@ QString pooled(QHash<QStringView, QString>& pool, QStringView text)
     return found.value();
 }
 
-// Reads what packReferences wrote (a count, then for each reference its name as its
-// length in bytes, 0xffffffff for a null one, and its UTF-16 characters, then its
-// parent, all little-endian) without a stream: the load of a whole library decodes
-// hundreds of thousands of them. False for bytes that are not such a list.
-bool unpackReferences(const QByteArray& bytes, QHash<QStringView, QString>& pool,
-                      QVector<PackageReference>& references)
+// Reads what pack() wrote (numbers and strings, a string as its length in bytes,
+// 0xffffffff for a null one, and its UTF-16 characters, all little-endian) without a
+// stream: the load of a whole library decodes hundreds of thousands of them. Each
+// text is pooled.
+class BlobReader
 {
-    const char* at = bytes.constData();
-    const char* const end = at + bytes.size();
-    const auto number = [&](quint32& value) {
+public:
+    BlobReader(const QByteArray& bytes, QHash<QStringView, QString>& pool)
+        : at(bytes.constData()), end(at + bytes.size()), pool(pool)
+    {
+    }
+
+    bool number(quint32& value)
+    {
         if (end - at < 4) {
             return false;
         }
         value = qFromLittleEndian<quint32>(at);
         at += 4;
         return true;
-    };
-    const auto next = [&](QString& text) {
+    }
+
+    bool text(QString& text)
+    {
         quint32 length = 0;
         if (!number(length)) {
             return false;
@@ -94,18 +144,34 @@ bool unpackReferences(const QByteArray& bytes, QHash<QStringView, QString>& pool
 #endif
         at += length;
         return true;
-    };
+    }
+
+    // How many items of at least `itemBytes` bytes the rest can hold at most: a
+    // damaged count reserves no more than that.
+    int room(quint32 count, int itemBytes) const { return int(qMin<qint64>(count, (end - at) / itemBytes)); }
+    bool atEnd() const { return at == end; }
+
+private:
+    const char* at;
+    const char* end;
+    QHash<QStringView, QString>& pool;
+};
+
+// False for bytes that are not what packReferences wrote.
+bool unpackReferences(const QByteArray& bytes, QHash<QStringView, QString>& pool,
+                      QVector<PackageReference>& references)
+{
+    BlobReader in(bytes, pool);
     references.clear();
     quint32 count = 0;
-    if (!number(count)) {
+    if (!in.number(count)) {
         return false;
     }
-    // Each reference takes at least 8 bytes, so a damaged count reserves no more than that.
-    references.reserve(int(qMin<qint64>(count, (end - at) / 8)));
+    references.reserve(in.room(count, 8));
     PackageReference reference;
     quint32 parent = 0;
     for (quint32 i = 0; i < count; ++i) {
-        if (!next(reference.name) || !number(parent)) {
+        if (!in.text(reference.name) || !in.number(parent)) {
             return false;
         }
         // A parent comes before its children, which keeps every route finite.
@@ -115,9 +181,74 @@ bool unpackReferences(const QByteArray& bytes, QHash<QStringView, QString>& pool
         }
         references.append(reference);
     }
-    return at == end;
+    return in.atEnd();
 }
 
+// False for bytes that are not what packContent wrote.
+bool unpackContent(const QByteArray& bytes, QHash<QStringView, QString>& pool, IndexedPackage& package)
+{
+    BlobReader in(bytes, pool);
+    quint32 complete = 0;
+    quint32 count = 0;
+    if (!in.number(complete) || !in.number(count)) {
+        return false;
+    }
+    QStringList members;
+    members.reserve(in.room(count, 4));
+    for (quint32 i = 0; i < count; ++i) {
+        QString member;
+        if (!in.text(member)) {
+            return false;
+        }
+        members << member;
+    }
+    if (!in.number(count)) {
+        return false;
+    }
+    package.content.clear();
+    package.content.reserve(in.room(count, 8));
+    ContentReference reference;
+    quint32 member = 0;
+    for (quint32 i = 0; i < count; ++i) {
+        if (!in.text(reference.name) || !in.number(member) || member >= quint32(members.size())) {
+            return false;
+        }
+        reference.member = members[int(member)];
+        package.content.append(reference);
+    }
+    package.contentComplete = complete != 0;
+    package.contentRead = true;
+    return in.atEnd();
+}
+
+bool unpackNames(const QByteArray& bytes, QHash<QStringView, QString>& pool, QStringList& names)
+{
+    BlobReader in(bytes, pool);
+    quint32 count = 0;
+    if (!in.number(count)) {
+        return false;
+    }
+    names.clear();
+    names.reserve(in.room(count, 4));
+    QString name;
+    for (quint32 i = 0; i < count; ++i) {
+        if (!in.text(name)) {
+            return false;
+        }
+        names << name;
+    }
+    return in.atEnd();
+}
+
+// The bounds of every path below `folder`: they sort between "folder/" and "folder0"
+// ('0' follows '/').
+void bindFolder(QSqlQuery& query, const QString& folder)
+{
+    // A root such as "/" already ends in its separator.
+    const QString prefix = FolderWalk::childPath(folder, QString());
+    query.addBindValue(prefix);
+    query.addBindValue(prefix.left(prefix.size() - 1) + QLatin1Char('0'));
+}
 
 } // namespace
 
@@ -186,15 +317,21 @@ bool IndexDatabase::prepare()
     if (version == schemaVersion) {
         return true;
     }
-    // What an older version kept is read again, as a cache is.
+    // What a version before 3 kept is read again, as a cache is; 3 kept no content.
     if (!exec(query, QStringLiteral("BEGIN IMMEDIATE"))) {
         return false;
     }
     const bool made =
-        exec(query, QStringLiteral("DROP TABLE IF EXISTS packages")) &&
-        exec(query, QStringLiteral("CREATE TABLE packages (path TEXT PRIMARY KEY, "
-                                   "size INTEGER, modified INTEGER, licence TEXT, problem TEXT, "
-                                   "refs BLOB) WITHOUT ROWID")) &&
+        (version == 3 ||
+         (exec(query, QStringLiteral("DROP TABLE IF EXISTS packages")) &&
+          exec(query, QStringLiteral("CREATE TABLE packages (path TEXT PRIMARY KEY, "
+                                     "size INTEGER, modified INTEGER, licence TEXT, problem TEXT, "
+                                     "refs BLOB) WITHOUT ROWID")))) &&
+        // Keyed by path, size and time like the packages, so a changed file's stays unused.
+        exec(query, QStringLiteral("CREATE TABLE IF NOT EXISTS contents (path TEXT PRIMARY KEY, "
+                                   "size INTEGER, modified INTEGER, refs BLOB) WITHOUT ROWID")) &&
+        exec(query, QStringLiteral("CREATE TABLE IF NOT EXISTS localfiles (path TEXT PRIMARY KEY, "
+                                   "size INTEGER, modified INTEGER, refs BLOB) WITHOUT ROWID")) &&
         exec(query, QStringLiteral("PRAGMA user_version=%1").arg(schemaVersion));
     return exec(query, made ? QStringLiteral("COMMIT") : QStringLiteral("ROLLBACK")) && made;
 }
@@ -252,13 +389,11 @@ bool IndexDatabase::load(const QString& folder, QHash<QString, IndexedPackage>& 
     packages.clear();
     QSqlQuery query(QSqlDatabase::database(connection, false));
     query.setForwardOnly(true);
-    // Every path below the folder sorts between "folder/" and "folder0" ('0' follows '/').
-    query.prepare(QStringLiteral("SELECT path, size, modified, licence, problem, refs FROM packages "
-                                 "WHERE path >= ? AND path < ?"));
-    // A root such as "/" already ends in its separator.
-    const QString prefix = FolderWalk::childPath(folder, QString());
-    query.addBindValue(prefix);
-    query.addBindValue(prefix.left(prefix.size() - 1) + QLatin1Char('0'));
+    query.prepare(QStringLiteral("SELECT p.path, p.size, p.modified, p.licence, p.problem, p.refs, c.refs "
+                                 "FROM packages p LEFT JOIN contents c "
+                                 "ON c.path = p.path AND c.size = p.size AND c.modified = p.modified "
+                                 "WHERE p.path >= ? AND p.path < ?"));
+    bindFolder(query, folder);
     bool ok = query.exec();
     QHash<QStringView, QString> pool;
     pool.reserve(4096);
@@ -269,9 +404,15 @@ bool IndexDatabase::load(const QString& folder, QHash<QString, IndexedPackage>& 
         package.modified = query.value(2).toLongLong();
         package.licence = query.value(3).toString();
         package.problem = query.value(4).toString();
-        // A record whose references do not decode is left out, so that its file is read again.
+        // A record whose references do not decode is left out, so that its file is read
+        // again; content that does not decode is read again by the content pass.
         if (unpackReferences(query.value(5).toByteArray(), pool, package.references)) {
             package.described = true;
+            const QVariant content = query.value(6);
+            if (!content.isNull() && !unpackContent(content.toByteArray(), pool, package)) {
+                package.content.clear();
+                package.contentRead = false;
+            }
             packages.insert(package.path, package);
         }
     }
@@ -279,55 +420,56 @@ bool IndexDatabase::load(const QString& folder, QHash<QString, IndexedPackage>& 
     if (ok) {
         return true;
     }
-    failure = query.lastError();
     packages.clear();
+    recover(query);
+    return false;
+}
+
+bool IndexDatabase::loadLocal(const QString& gameFolder, QHash<QString, LocalReferrer>& files)
+{
+    files.clear();
+    QSqlQuery query(QSqlDatabase::database(connection, false));
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT path, size, modified, refs FROM localfiles WHERE path >= ? AND path < ?"));
+    bindFolder(query, gameFolder);
+    bool ok = query.exec();
+    QHash<QStringView, QString> pool;
+    const int prefix = FolderWalk::childPath(gameFolder, QString()).size();
+    while (ok && query.next()) {
+        LocalReferrer file;
+        file.path = query.value(0).toString().mid(prefix);
+        file.size = query.value(1).toLongLong();
+        file.modified = query.value(2).toLongLong();
+        if (unpackNames(query.value(3).toByteArray(), pool, file.references)) {
+            files.insert(file.path, file);
+        }
+    }
+    ok = ok && !query.lastError().isValid();
+    if (!ok) {
+        files.clear();
+        recover(query);
+    }
+    return ok;
+}
+
+void IndexDatabase::recover(QSqlQuery& query)
+{
+    failure = query.lastError();
     query = QSqlQuery();
     if (damaged()) {
         setAside();
         if (open(path) && prepare()) {
-            return false;
+            return;
         }
     }
     keepInMemory();
-    return false;
 }
 
-bool IndexDatabase::store(QVector<IndexedPackage>& packages, const QStringList& gone,
-                          const std::atomic<bool>& stop)
+bool IndexDatabase::write(const std::function<bool(QSqlQuery&)>& work, const std::atomic<bool>& stop)
 {
-    if (packages.isEmpty() && gone.isEmpty()) {
-        return true;
-    }
     QSqlDatabase db = QSqlDatabase::database(connection, false);
     QSqlQuery query(db);
-    bool ok = query.exec(QStringLiteral("BEGIN IMMEDIATE"));
-    ok = ok && query.prepare(QStringLiteral("DELETE FROM packages WHERE path = ?"));
-    for (int i = 0; ok && i < gone.size() && !stop; ++i) {
-        query.addBindValue(gone[i]);
-        ok = query.exec();
-    }
-    ok = ok && query.prepare(QStringLiteral("INSERT OR REPLACE INTO packages VALUES (?, ?, ?, ?, ?, ?)"));
-    QByteArray references;
-    for (int i = 0; ok && i < packages.size() && !stop; ++i) {
-        IndexedPackage& package = packages[i];
-        // What could not be read says nothing of the file: it is read again next time.
-        if (package.unreadable) {
-            continue;
-        }
-        if (!packReferences(package.references, references)) {
-            // Kept as this run reports it, and as the next run will.
-            package.problem = QStringLiteral("its dependencies are too many to keep");
-            package.references.clear();
-            packReferences(package.references, references);
-        }
-        query.addBindValue(package.path);
-        query.addBindValue(package.size);
-        query.addBindValue(package.modified);
-        query.addBindValue(package.licence);
-        query.addBindValue(package.problem);
-        query.addBindValue(references);
-        ok = query.exec();
-    }
+    bool ok = query.exec(QStringLiteral("BEGIN IMMEDIATE")) && work(query);
     // The first failure, which a rollback after it would replace.
     QSqlError error = query.lastError();
     const bool complete = ok && !stop;
@@ -351,4 +493,87 @@ bool IndexDatabase::store(QVector<IndexedPackage>& packages, const QStringList& 
         return false;
     }
     return complete;
+}
+
+bool IndexDatabase::store(QVector<IndexedPackage>& packages, const QStringList& gone,
+                          const std::atomic<bool>& stop, bool descriptions)
+{
+    if (packages.isEmpty() && gone.isEmpty()) {
+        return true;
+    }
+    return write([&](QSqlQuery& query) {
+        bool ok = true;
+        for (const char* table : {"packages", "contents"}) {
+            ok = ok && query.prepare(QStringLiteral("DELETE FROM %1 WHERE path = ?").arg(QLatin1String(table)));
+            for (int i = 0; ok && i < gone.size() && !stop; ++i) {
+                query.addBindValue(gone[i]);
+                ok = query.exec();
+            }
+        }
+        ok = ok && query.prepare(QStringLiteral("INSERT OR REPLACE INTO packages VALUES (?, ?, ?, ?, ?, ?)"));
+        QByteArray references;
+        for (int i = 0; ok && descriptions && i < packages.size() && !stop; ++i) {
+            IndexedPackage& package = packages[i];
+            // What could not be read says nothing of the file: it is read again next time.
+            if (package.unreadable) {
+                continue;
+            }
+            if (!packReferences(package.references, references)) {
+                // Kept as this run reports it, and as the next run will.
+                package.problem = QStringLiteral("its dependencies are too many to keep");
+                package.references.clear();
+                packReferences(package.references, references);
+            }
+            query.addBindValue(package.path);
+            query.addBindValue(package.size);
+            query.addBindValue(package.modified);
+            query.addBindValue(package.licence);
+            query.addBindValue(package.problem);
+            query.addBindValue(references);
+            ok = query.exec();
+        }
+        ok = ok && query.prepare(QStringLiteral("INSERT OR REPLACE INTO contents VALUES (?, ?, ?, ?)"));
+        for (int i = 0; ok && i < packages.size() && !stop; ++i) {
+            const IndexedPackage& package = packages[i];
+            // Content that cannot be encoded is read again next time.
+            if (package.unreadable || !package.contentRead || !packContent(package, references)) {
+                continue;
+            }
+            query.addBindValue(package.path);
+            query.addBindValue(package.size);
+            query.addBindValue(package.modified);
+            query.addBindValue(references);
+            ok = query.exec();
+        }
+        return ok;
+    }, stop);
+}
+
+bool IndexDatabase::storeLocal(const QString& gameFolder, const QVector<LocalReferrer>& files,
+                               const QStringList& gone, const std::atomic<bool>& stop)
+{
+    if (files.isEmpty() && gone.isEmpty()) {
+        return true;
+    }
+    const QString prefix = FolderWalk::childPath(gameFolder, QString());
+    return write([&](QSqlQuery& query) {
+        bool ok = query.prepare(QStringLiteral("DELETE FROM localfiles WHERE path = ?"));
+        for (int i = 0; ok && i < gone.size() && !stop; ++i) {
+            query.addBindValue(prefix + gone[i]);
+            ok = query.exec();
+        }
+        ok = ok && query.prepare(QStringLiteral("INSERT OR REPLACE INTO localfiles VALUES (?, ?, ?, ?)"));
+        QByteArray names;
+        for (int i = 0; ok && i < files.size() && !stop; ++i) {
+            if (!packNames(files[i].references, names)) {
+                continue;
+            }
+            query.addBindValue(prefix + files[i].path);
+            query.addBindValue(files[i].size);
+            query.addBindValue(files[i].modified);
+            query.addBindValue(names);
+            ok = query.exec();
+        }
+        return ok;
+    }, stop);
 }

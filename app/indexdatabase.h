@@ -2,6 +2,7 @@
 #define INDEXDATABASE_H
 
 #include "indexedpackage.h"
+#include "localcontentreader.h"
 
 #include <QHash>
 #include <QSqlError>
@@ -10,6 +11,7 @@
 #include <QVector>
 
 #include <atomic>
+#include <functional>
 
 class QSqlQuery;
 
@@ -30,17 +32,30 @@ public:
     IndexDatabase& operator=(const IndexDatabase&) = delete;
 
     /// The records of every package below `folder`, keyed by path: what the database
-    /// keeps of a package, without the name parsed from its path. False when they
-    /// could not be read (the database has then been made anew and is empty).
+    /// keeps of a package, without the name parsed from its path, with its content
+    /// references when they were read of the file as it is. False when they could not
+    /// be read (the database has then been made anew and is empty).
     bool load(const QString& folder, QHash<QString, IndexedPackage>& packages);
-    /// Writes `packages` and forgets `gone`, all or nothing; gives up, writing
-    /// nothing, once `stop` is set. Unreadable packages are left out; one whose
-    /// references cannot be encoded is kept, and changed in `packages`, as broken.
+    /// Writes `packages` (their descriptions unless `descriptions` is false, and the
+    /// content references of those whose content was read) and forgets `gone`, all or
+    /// nothing; gives up, writing nothing, once `stop` is set. Unreadable packages are
+    /// left out; one whose references cannot be encoded is kept, and changed in
+    /// `packages`, as broken.
     bool store(QVector<IndexedPackage>& packages, const QStringList& gone,
-               const std::atomic<bool>& stop);
+               const std::atomic<bool>& stop, bool descriptions = true);
+    /// The collector's own files below `gameFolder` that were read, keyed by their path
+    /// relative to it.
+    bool loadLocal(const QString& gameFolder, QHash<QString, LocalReferrer>& files);
+    /// Writes `files` and forgets `gone` (relative paths) below `gameFolder`, all or nothing.
+    bool storeLocal(const QString& gameFolder, const QVector<LocalReferrer>& files,
+                    const QStringList& gone, const std::atomic<bool>& stop);
 
 private:
     bool exec(QSqlQuery& query, const QString& statement);
+    // After a failed read: sets a damaged file aside, else keeps the records in memory.
+    void recover(QSqlQuery& query);
+    // Runs `work` in one transaction, committed unless it fails or `stop` is set.
+    bool write(const std::function<bool(QSqlQuery&)>& work, const std::atomic<bool>& stop);
     bool open(const QString& file);
     bool prepare();
     void closeConnection();

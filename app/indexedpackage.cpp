@@ -41,4 +41,7 @@ void IndexedPackage::takeDescription(const IndexedPackage& other)
     unreadable = other.unreadable;
     references = other.references;
     described = other.described;
+    content = other.content;
+    contentRead = other.contentRead;
+    contentComplete = other.contentComplete;
 }

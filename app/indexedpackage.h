@@ -1,6 +1,8 @@
 #ifndef INDEXEDPACKAGE_H
 #define INDEXEDPACKAGE_H
 
+#include "contentreferences.h"
+
 #include <QString>
 #include <QVector>
 
@@ -29,8 +31,13 @@ struct IndexedPackage
     bool unreadable = false;
     QVector<PackageReference> references; ///< each after the one it was recorded under
     bool described = false; ///< whether the fields above have been read from the file
+    /// What its content uses, as far as the content pass has read it: nothing until then.
+    QVector<ContentReference> content;
+    bool contentRead = false;     ///< whether the content pass has read the file
+    bool contentComplete = false; ///< every content member read, no reference dropped
 
-    /// Takes what was read of `other`, a record of the same file.
+    /// Takes what was read of `other`, a record of the same file: its description and
+    /// its content references.
     void takeDescription(const IndexedPackage& other);
 
     /// fileName without ".var".
@@ -40,6 +47,9 @@ struct IndexedPackage
     QString via(int index) const;
     /// Whether the package can satisfy references: readable, with a parsed name.
     bool isUsable() const { return problem.isEmpty() && version >= 0; }
+    /// Whether the content pass still has to read the file: a package that is not a
+    /// readable archive has no content to read.
+    bool awaitsContent() const { return described && problem.isEmpty() && !contentRead; }
 
     /// The order of packages by path.
     static bool pathLess(const IndexedPackage& a, const IndexedPackage& b) { return a.path < b.path; }

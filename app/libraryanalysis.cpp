@@ -21,6 +21,8 @@ LibraryFindings LibraryFindings::of(std::shared_ptr<const LibraryCatalog> catalo
 {
     LibraryFindings findings;
     findings.missing = LibraryQueries::missing(*catalog);
+    findings.missingInUse = LibraryQueries::missing(*catalog, DependencySource::Both);
+    findings.undeclared = LibraryQueries::undeclared(*catalog);
     findings.oldVersions = LibraryQueries::oldVersions(*catalog);
     findings.broken = LibraryQueries::broken(*catalog);
     findings.duplicates = LibraryQueries::duplicates(*catalog);

@@ -16,6 +16,9 @@ struct LibraryFindings
 {
     std::shared_ptr<const LibraryCatalog> catalog;
     QVector<MissingDependency> missing; ///< both absent ones and those present in another version
+    /// What declarations and content together lack: the removal question's base.
+    QVector<MissingDependency> missingInUse;
+    QVector<ContentMismatch> undeclared;
     QVector<OldVersion> oldVersions;
     QVector<BrokenPackage> broken;
     QVector<DuplicateFile> duplicates;

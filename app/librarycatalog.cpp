@@ -9,10 +9,11 @@
 #include <algorithm>
 #include <future>
 
-std::shared_ptr<const LibraryCatalog> LibraryCatalog::shared(QVector<IndexedPackage> packages)
+std::shared_ptr<const LibraryCatalog> LibraryCatalog::shared(QVector<IndexedPackage> packages,
+                                                             LocalContent local)
 {
     return std::shared_ptr<const LibraryCatalog>(
-        new LibraryCatalog(std::move(packages)), [](const LibraryCatalog* catalog) {
+        new LibraryCatalog(std::move(packages), std::move(local)), [](const LibraryCatalog* catalog) {
             const QCoreApplication* application = QCoreApplication::instance();
             if (application != nullptr && QThread::currentThread() == application->thread()) {
                 QtConcurrent::run([catalog] { delete catalog; });
@@ -22,7 +23,8 @@ std::shared_ptr<const LibraryCatalog> LibraryCatalog::shared(QVector<IndexedPack
         });
 }
 
-LibraryCatalog::LibraryCatalog(QVector<IndexedPackage> packages) : all(std::move(packages))
+LibraryCatalog::LibraryCatalog(QVector<IndexedPackage> packages, LocalContent local)
+    : all(std::move(packages)), locals(std::move(local))
 {
     // A refresh hands them over in order unless files were read anew.
     if (!std::is_sorted(all.cbegin(), all.cend(), IndexedPackage::pathLess)) {
@@ -33,21 +35,12 @@ LibraryCatalog::LibraryCatalog(QVector<IndexedPackage> packages) : all(std::move
     auto referring = std::async(std::launch::async, [this, &sorted] {
         for (int i = 0; i < sorted.size(); ++i) {
             for (const PackageReference& reference : sorted[i].references) {
-                referrersByName.add(reference.name, i);
+                declared.referrers.add(reference.name, i);
             }
         }
-        referrersByName.group();
-        // Few of the distinct names are open ones.
-        for (const QString& name : referrersByName.names()) {
-            const PackageName parsed = PackageName::parse(name);
-            if (parsed.isValid() && !parsed.isExact()) {
-                openByKey.add(parsed.key(), openNames.size());
-                openNames << name;
-            }
-        }
-        openByKey.group();
+        declared.group();
     });
-    names.reserve(sorted.size());
+    names.reserve(sorted.size() + locals.referrers.size());
     QVector<bool> usable(sorted.size());
     for (int i = 0; i < sorted.size(); ++i) {
         names.append(sorted[i].name());
@@ -56,16 +49,107 @@ LibraryCatalog::LibraryCatalog(QVector<IndexedPackage> packages) : all(std::move
             byName.add(names[i], i);
         }
     }
+    for (const LocalReferrer& file : qAsConst(locals.referrers)) {
+        names.append(file.path);
+    }
     byName.group();
     present = PackagePresence(sorted, usable);
     referring.get();
 }
 
-QStringList LibraryCatalog::openReferences(const QString& creatorPackage) const
+void LibraryCatalog::References::group()
+{
+    referrers.group();
+    // Few of the distinct names are open ones.
+    for (const QString& name : referrers.names()) {
+        const PackageName parsed = PackageName::parse(name);
+        if (parsed.isValid() && !parsed.isExact()) {
+            openByKey.add(parsed.key(), openNames.size());
+            openNames << name;
+        }
+    }
+    openByKey.group();
+}
+
+QStringList LibraryCatalog::References::open(const QString& creatorPackage) const
 {
     QStringList result;
     for (int i : openByKey.values(creatorPackage)) {
         result << openNames[i];
     }
     return result;
+}
+
+const LibraryCatalog::References& LibraryCatalog::content() const
+{
+    std::call_once(usedGrouped, [this] {
+        for (int i = 0; i < all.size(); ++i) {
+            for (const ContentReference& reference : all[i].content) {
+                used.referrers.add(reference.name, i);
+            }
+        }
+        for (int i = 0; i < locals.referrers.size(); ++i) {
+            for (const QString& name : locals.referrers[i].references) {
+                used.referrers.add(name, all.size() + i);
+            }
+        }
+        used.group();
+    });
+    return used;
+}
+
+QString LibraryCatalog::pathOf(int index) const
+{
+    return index < all.size() ? all[index].path
+                              : locals.gameFolder + QLatin1Char('/') + locals.referrers[index - all.size()].path;
+}
+
+int LibraryCatalog::indexOf(const QString& path) const
+{
+    IndexedPackage key;
+    key.path = path;
+    const auto it = std::lower_bound(all.cbegin(), all.cend(), key, IndexedPackage::pathLess);
+    return it != all.cend() && it->path == path ? int(it - all.cbegin()) : -1;
+}
+
+QVector<int> LibraryCatalog::referrers(const QString& name, DependencySource source) const
+{
+    if (source == DependencySource::Declared) {
+        return declared.referrers.values(name);
+    }
+    if (source == DependencySource::Content) {
+        return content().referrers.values(name);
+    }
+    QVector<int> both = declared.referrers.values(name) + content().referrers.values(name);
+    std::sort(both.begin(), both.end());
+    both.erase(std::unique(both.begin(), both.end()), both.end());
+    return both;
+}
+
+QStringList LibraryCatalog::referencedNames(DependencySource source) const
+{
+    if (source == DependencySource::Declared) {
+        return declared.referrers.names();
+    }
+    if (source == DependencySource::Content) {
+        return content().referrers.names();
+    }
+    QStringList names = declared.referrers.names();
+    for (const QString& name : content().referrers.names()) {
+        if (declared.referrers.values(name).isEmpty()) {
+            names << name;
+        }
+    }
+    return names;
+}
+
+QStringList LibraryCatalog::openReferences(const QString& creatorPackage, DependencySource source) const
+{
+    if (source == DependencySource::Declared) {
+        return declared.open(creatorPackage);
+    }
+    if (source == DependencySource::Content) {
+        return content().open(creatorPackage);
+    }
+    return declared.open(creatorPackage) + content().open(creatorPackage);
 }

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFileInfo>
 #include <QHash>
 #include <QPointer>
 #include <QStandardPaths>
@@ -65,6 +66,21 @@ LibraryIndex::~LibraryIndex()
 QString LibraryIndex::normalFolder(const QString& folder)
 {
     return QDir::cleanPath(QDir(folder).absolutePath());
+}
+
+QString LibraryIndex::gameFolderOf(const QString& folder)
+{
+    const QFileInfo info(folder);
+    return info.fileName().compare(QLatin1String("AddonPackages"), Qt::CaseInsensitive) == 0
+               ? normalFolder(info.path())
+               : QString();
+}
+
+void LibraryIndex::setContentReading(bool read, bool local, const QString& gameFolder)
+{
+    contentReading = read;
+    localContent = local;
+    this->gameFolder = gameFolder.isEmpty() ? QString() : normalFolder(gameFolder);
 }
 
 void LibraryIndex::refresh(const QString& folder, std::shared_ptr<const LibraryCatalog> listed)
@@ -177,7 +193,7 @@ std::shared_ptr<const LibraryCatalog> LibraryIndex::changed(const LibraryCatalog
         }
         packages.append(package);
     }
-    return LibraryCatalog::shared(std::move(packages));
+    return LibraryCatalog::shared(std::move(packages), catalog.local());
 }
 
 void LibraryIndex::stop()
@@ -194,32 +210,39 @@ void LibraryIndex::start(const QStringList& paths, bool whole, std::shared_ptr<c
     jobStop = std::make_shared<std::atomic<bool>>(false);
     const quint64 serial = ++jobSerial;
     const std::shared_ptr<std::atomic<bool>> stopFlag = jobStop;
-    LibraryScan scan(current, database, paths, std::move(base), whole, std::move(listed));
+    LibraryScan::Content content;
+    content.read = contentReading;
+    if (contentReading && localContent) {
+        content.gameFolder = gameFolder.isEmpty() ? gameFolderOf(current) : gameFolder;
+    }
+    LibraryScan scan(current, database, paths, std::move(base), whole, std::move(listed), content);
     // The thread never touches the index itself: one that outlives its index (see the
     // destructor) posts to the application, and the index is looked for there.
     const QPointer<LibraryIndex> self(this);
     QThread* thread = QThread::create([self, serial, stopFlag, scan]() mutable {
-        const auto result = scan.run(*stopFlag, [self, stopFlag](int done, int total) {
+        // What the thread sends is looked at on the GUI thread, by way of the application.
+        const auto post = [self, stopFlag](std::function<void(LibraryIndex*)> call) {
             if (!*stopFlag) {
                 QMetaObject::invokeMethod(
                     QCoreApplication::instance(),
-                    [self, done, total] {
+                    [self, call] {
                         if (self) {
-                            emit self->progress(done, total);
+                            call(self);
                         }
                     },
                     Qt::QueuedConnection);
             }
-        });
-        if (result && !*stopFlag) {
-            QMetaObject::invokeMethod(
-                QCoreApplication::instance(),
-                [self, serial, result] {
-                    if (self) {
-                        self->finish(serial, result);
-                    }
-                },
-                Qt::QueuedConnection);
+        };
+        const auto result = scan.run(
+            *stopFlag,
+            [post](int done, int total, bool content) {
+                post([done, total, content](LibraryIndex* index) { emit index->progress(done, total, content); });
+            },
+            [post, serial](std::shared_ptr<const LibraryCatalog> declared) {
+                post([serial, declared](LibraryIndex* index) { index->publish(serial, declared); });
+            });
+        if (result) {
+            post([serial, result](LibraryIndex* index) { index->finish(serial, result); });
         }
     });
     // Owned by the index, so that its destructor finds every thread still running.
@@ -227,6 +250,21 @@ void LibraryIndex::start(const QStringList& paths, bool whole, std::shared_ptr<c
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
     // The user's own work comes first: the index takes what the cores leave.
     thread->start(QThread::IdlePriority);
+}
+
+void LibraryIndex::publish(quint64 serial, std::shared_ptr<const LibraryCatalog> declared)
+{
+    if (serial != jobSerial || !jobStop) {
+        return;
+    }
+    readyFlag = true;
+    if (touched.isEmpty()) {
+        snapshot = std::move(declared);
+        emit ready();
+    } else {
+        // Moves and deletes made meanwhile stay made.
+        rebuild(std::move(declared), touched);
+    }
 }
 
 void LibraryIndex::finish(quint64 serial, std::shared_ptr<const LibraryCatalog> result)

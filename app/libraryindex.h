@@ -39,11 +39,17 @@ public:
     /// A refresh that runs meanwhile is not stopped; what it publishes keeps these
     /// changes.
     void update(const QStringList& paths);
+    /// Whether refreshes and updates from now on also read, after the descriptions and
+    /// published after them, what the content of the packages uses, and the
+    /// collector's own files below the game folder: `gameFolder`, or when it is empty
+    /// the parent of a folder named "AddonPackages" (any case); none when `local` is
+    /// false. Off until set.
+    void setContentReading(bool read, bool local = true, const QString& gameFolder = QString());
     /// Ends a running refresh or update within 100 ms (no ready() for it).
     void stop();
     bool isRunning() const { return jobStop != nullptr; }
-    /// True once a refresh of the current folder has completed (stays true during a
-    /// later update or refresh of the same folder).
+    /// True once a refresh of the current folder has read the descriptions (stays true
+    /// during its content pass and a later update or refresh of the same folder).
     bool isReady() const { return readyFlag; }
     /// The folder as the index keeps it: absolute, cleaned, without a trailing "/".
     QString folder() const { return current; }
@@ -54,10 +60,15 @@ public:
 
     /// `folder` absolute and cleaned, as folder() gives it.
     static QString normalFolder(const QString& folder);
+    /// The game folder of a package folder: the parent of one named "AddonPackages"
+    /// (any case); else empty.
+    static QString gameFolderOf(const QString& folder);
 
 signals:
-    void progress(int done, int total); ///< at most about 20 a second
-    void ready();                       ///< catalog() has changed
+    /// At most about 20 a second; `content` tells that the content pass runs, else the
+    /// descriptions are read.
+    void progress(int done, int total, bool content);
+    void ready(); ///< catalog() has changed
 
 private:
     void start(const QStringList& paths, bool whole, std::shared_ptr<const LibraryCatalog> base,
@@ -67,6 +78,8 @@ private:
     /// it is there, catalog() waits for it.
     void rebuild(std::shared_ptr<const LibraryCatalog> from, const QStringList& paths);
     void settle(quint64 serial);
+    // The job's catalog with the descriptions read, before its content pass.
+    void publish(quint64 serial, std::shared_ptr<const LibraryCatalog> declared);
     /// `catalog` with the files at `paths` as they are on disk now: gone, or there
     /// below `folder` (described as before when unchanged, else waiting to be read).
     static std::shared_ptr<const LibraryCatalog> changed(const LibraryCatalog& catalog,
@@ -74,6 +87,9 @@ private:
 
     QString database;
     QString current;
+    bool contentReading = false;
+    bool localContent = true;
+    QString gameFolder; // as given; empty: found from the folder
     bool readyFlag = false;
     std::shared_ptr<const LibraryCatalog> snapshot;
     // The running job's stop flag (null when none runs), shared with its thread.

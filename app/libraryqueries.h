@@ -28,6 +28,21 @@ struct OldVersion
     QString newest;
     QStringList referencedBy; ///< packages that reference exactly this version, sorted
 };
+/// References of one package that its content and its description disagree on.
+struct ContentMismatch
+{
+    QString package;
+    QString path;
+    QStringList names; ///< sorted
+};
+/// One package that a package's content uses.
+struct ContentUse
+{
+    QString name;   ///< as first written
+    QString member; ///< the first member that uses it
+    Presence::State state = Presence::Missing;
+    bool declared = false; ///< the description declares it, directly or nested
+};
 struct BrokenPackage
 {
     QString path;
@@ -44,15 +59,30 @@ struct DuplicateFile
 /// as the command line prints it.
 namespace LibraryQueries {
 
-/// Every referenced package that is not present in the referenced version (a
-/// ".latest" reference wants any version), sorted by dependency.
-QVector<MissingDependency> missing(const LibraryCatalog& catalog);
-/// The packages whose references, direct or nested, `packageName` (without ".var")
-/// satisfies: exactly, or as ".latest" when it is the newest version present. Sorted
-/// by package.
-QVector<PackageUser> usedBy(const LibraryCatalog& catalog, const QString& packageName);
-/// Packages of which a higher version is present, sorted by package.
-QVector<OldVersion> oldVersions(const LibraryCatalog& catalog);
+/// Every package referenced by `source` that is not present in the referenced version
+/// (a ".latest" reference wants any version), sorted by dependency. Local files
+/// need by their relative path.
+QVector<MissingDependency> missing(const LibraryCatalog& catalog,
+                                   DependencySource source = DependencySource::Declared);
+/// The referrers whose references of `source`, declared ones direct or nested,
+/// `packageName` (without ".var") satisfies: exactly, or as ".latest" or ".minN" when
+/// it is the newest version present. Sorted by name, local files among the packages.
+QVector<PackageUser> usedBy(const LibraryCatalog& catalog, const QString& packageName,
+                            DependencySource source = DependencySource::Declared);
+/// Packages of which a higher version is present, sorted by package; referencedBy
+/// counts references of `source`.
+QVector<OldVersion> oldVersions(const LibraryCatalog& catalog,
+                                DependencySource source = DependencySource::Declared);
+/// For each package whose content uses packages that its description declares neither
+/// directly nor nested, those references; sorted by package. A "latest" or "minN"
+/// declaration stands for every version it admits; the package's own name is no
+/// dependency.
+QVector<ContentMismatch> undeclared(const LibraryCatalog& catalog);
+/// For each package whose content was read completely, the direct declarations that
+/// none of its content uses; sorted by package.
+QVector<ContentMismatch> unused(const LibraryCatalog& catalog);
+/// What the content of catalog.packages()[index] uses, in the order met.
+QVector<ContentUse> contentUses(const LibraryCatalog& catalog, int index);
 /// Files that cannot be used, with the reason, sorted by path.
 QVector<BrokenPackage> broken(const LibraryCatalog& catalog);
 /// File names present in more than one folder (ignoring case), sorted by file.

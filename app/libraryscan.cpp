@@ -1,5 +1,6 @@
 #include "libraryscan.h"
 
+#include "contentreader.h"
 #include "folderwalk.h"
 #include "indexdatabase.h"
 #include "packagereader.h"
@@ -22,13 +23,44 @@ bool sameFile(const IndexedPackage& known, const IndexedPackage& file)
     return !known.unreadable && known.size == file.size && known.modified == file.modified;
 }
 
+// Runs work(0) to work(total - 1) on all cores, at idle priority: the user's own work
+// comes first, the index takes what the cores leave. Reports progress at most 20
+// times a second, from the calling thread only.
+void onAllCores(int total, const std::function<void(int)>& work, const std::atomic<bool>& stop,
+                const std::function<void(int done, int total)>& progress)
+{
+    if (total == 0) {
+        return;
+    }
+    std::atomic<int> next{0};
+    std::atomic<int> done{0};
+    const auto run = [&] {
+        for (int i = next++; i < total && !stop; i = next++) {
+            work(i);
+            ++done;
+        }
+    };
+    const int count = qBound(1, QThread::idealThreadCount(), total);
+    std::vector<std::unique_ptr<QThread>> threads;
+    for (int i = 0; i < count; ++i) {
+        threads.emplace_back(QThread::create(run));
+        threads.back()->start(QThread::IdlePriority);
+    }
+    for (auto& thread : threads) {
+        while (!thread->wait(50)) {
+            progress(done, total);
+        }
+    }
+    progress(done, total);
+}
+
 } // namespace
 
 LibraryScan::LibraryScan(const QString& folder, const QString& databasePath, const QStringList& paths,
                          std::shared_ptr<const LibraryCatalog> base, bool whole,
-                         std::shared_ptr<const LibraryCatalog> listed)
+                         std::shared_ptr<const LibraryCatalog> listed, Content content)
     : folder(folder), databasePath(databasePath), paths(paths), base(std::move(base)), whole(whole),
-      listed(std::move(listed))
+      listed(std::move(listed)), content(std::move(content))
 {
 }
 
@@ -56,10 +88,11 @@ std::shared_ptr<const LibraryCatalog> LibraryScan::described(QVector<IndexedPack
             }
         }
     }
-    return LibraryCatalog::shared(std::move(found));
+    return LibraryCatalog::shared(std::move(found), known != nullptr ? known->local() : LocalContent());
 }
 
-std::shared_ptr<const LibraryCatalog> LibraryScan::run(const std::atomic<bool>& stop, const Progress& progress)
+std::shared_ptr<const LibraryCatalog> LibraryScan::run(const std::atomic<bool>& stop, const Progress& progress,
+                                                       const Publish& publish)
 {
     IndexDatabase database(databasePath);
     QVector<IndexedPackage> packages; // what the catalog will hold
@@ -129,64 +162,152 @@ std::shared_ptr<const LibraryCatalog> LibraryScan::run(const std::atomic<bool>& 
             }
         }
     }
+    QVector<LocalReferrer> localToRead;
+    QStringList localGone;
+    LocalContent local = knownLocal(database, localToRead, localGone, stop);
     if (stop) {
         return nullptr;
     }
-    if (toRead.isEmpty() && gone.isEmpty()) {
-        // Nothing new: a catalog that holds what was found, described, serves as it is.
-        const auto complete = [](const LibraryCatalog& catalog) {
-            return std::all_of(catalog.packages().cbegin(), catalog.packages().cend(),
-                               [](const IndexedPackage& package) { return package.described; });
-        };
-        if (listed && complete(*listed)) {
-            return listed;
-        }
-        if (!listed && base) {
-            return base;
-        }
+    const bool contentWaits =
+        content.read && (!toRead.isEmpty() || !localToRead.isEmpty() || !localGone.isEmpty() ||
+                         std::any_of(packages.cbegin(), packages.cend(),
+                                     [](const IndexedPackage& package) { return package.awaitsContent(); }));
+    // A catalog that holds what was found, described (and its content read), serves as it is.
+    const auto unchanged = [&](const std::shared_ptr<const LibraryCatalog>& catalog) {
+        return catalog && toRead.isEmpty() && gone.isEmpty() &&
+               catalog->local().gameFolder == local.gameFolder &&
+               catalog->local().referrers.size() == local.referrers.size() &&
+               std::all_of(catalog->packages().cbegin(), catalog->packages().cend(),
+                           [](const IndexedPackage& package) { return package.described; });
+    };
+    const std::shared_ptr<const LibraryCatalog> same = unchanged(listed) ? listed : !listed && unchanged(base) ? base : nullptr;
+    if (same && !contentWaits) {
+        return same;
     }
-    readAll(toRead, stop, progress);
+    // Each thread replaces the entries it takes; the vector itself does not change.
+    IndexedPackage* const items = toRead.data();
+    onAllCores(
+        toRead.size(),
+        [items](int i) {
+            items[i] = PackageReader::read(items[i].path, items[i].size, items[i].modified);
+        },
+        stop, [&progress](int done, int total) {
+            if (progress) {
+                progress(done, total, false);
+            }
+        });
     // A database that cannot be written costs the next run time, not this one's result.
     if (stop || (!database.store(toRead, gone, stop) && stop)) {
         return nullptr;
     }
     packages += toRead;
-    return LibraryCatalog::shared(std::move(packages));
+    if (!contentWaits) {
+        return LibraryCatalog::shared(std::move(packages), std::move(local));
+    }
+    if (publish) {
+        // The declared results come first; the content's follow.
+        publish(same ? same : LibraryCatalog::shared(packages, local));
+    }
+    if (!readContent(database, packages, local, localToRead, localGone, stop, progress)) {
+        return nullptr;
+    }
+    return LibraryCatalog::shared(std::move(packages), std::move(local));
 }
 
-void LibraryScan::readAll(QVector<IndexedPackage>& packages, const std::atomic<bool>& stop,
-                          const Progress& progress) const
+LocalContent LibraryScan::knownLocal(IndexDatabase& database, QVector<LocalReferrer>& toRead, QStringList& gone,
+                                     const std::atomic<bool>& stop) const
 {
-    const int total = packages.size();
-    if (total == 0) {
-        return;
+    LocalContent local;
+    if (!content.read || content.gameFolder.isEmpty()) {
+        return local;
     }
-    std::atomic<int> next{0};
-    std::atomic<int> done{0};
-    // Each thread replaces the entries it takes; the vector itself does not change.
+    local.gameFolder = content.gameFolder;
+    const bool baseKnows = base && base->local().gameFolder == content.gameFolder;
+    if (!whole) {
+        // An update changes packages only.
+        return baseKnows ? base->local() : local;
+    }
+    QHash<QString, LocalReferrer> known;
+    if (baseKnows) {
+        for (const LocalReferrer& file : base->local().referrers) {
+            known.insert(file.path, file);
+        }
+    } else {
+        database.loadLocal(content.gameFolder, known);
+    }
+    for (const LocalReferrer& file : LocalContentReader::find(content.gameFolder, stop)) {
+        const auto it = known.find(file.path);
+        if (it != known.end() && it->size == file.size && it->modified == file.modified) {
+            local.referrers.append(*it);
+        } else {
+            toRead.append(file);
+        }
+        if (it != known.end()) {
+            known.erase(it);
+        }
+    }
+    gone = known.keys();
+    return local;
+}
+
+bool LibraryScan::readContent(IndexDatabase& database, QVector<IndexedPackage>& packages, LocalContent& local,
+                              QVector<LocalReferrer>& toRead, const QStringList& gone,
+                              const std::atomic<bool>& stop, const Progress& progress) const
+{
+    QVector<int> waiting;
+    for (int i = 0; i < packages.size(); ++i) {
+        if (packages[i].awaitsContent()) {
+            waiting.append(i);
+        }
+    }
+    QVector<LocalContentReader::Outcome> outcomes(toRead.size());
+    // Each thread fills the entries it takes; the vectors themselves do not change.
     IndexedPackage* const items = packages.data();
-    const auto work = [&] {
-        for (int i = next++; i < total && !stop; i = next++) {
-            items[i] = PackageReader::read(items[i].path, items[i].size, items[i].modified);
-            ++done;
-        }
-    };
-    const int count = qBound(1, QThread::idealThreadCount(), total);
-    std::vector<std::unique_ptr<QThread>> threads;
-    for (int i = 0; i < count; ++i) {
-        threads.emplace_back(QThread::create(work));
-        // The user's own work comes first: the index takes what the cores leave.
-        threads.back()->start(QThread::IdlePriority);
-    }
-    // Progress at most 20 times a second, from this thread only.
-    for (auto& thread : threads) {
-        while (!thread->wait(50)) {
-            if (progress) {
-                progress(done, total);
+    LocalReferrer* const files = toRead.data();
+    const int total = waiting.size() + toRead.size();
+    onAllCores(
+        total,
+        [&](int i) {
+            if (i >= waiting.size()) {
+                outcomes[i - waiting.size()] = LocalContentReader::read(content.gameFolder, files[i - waiting.size()]);
+                return;
             }
+            IndexedPackage& package = items[waiting[i]];
+            ContentReferences found = ContentReader::read(package.path, stop);
+            package.content = std::move(found.references);
+            package.contentComplete = found.complete;
+            package.contentRead = !stop;
+        },
+        stop, [&progress](int done, int total) {
+            if (progress) {
+                progress(done, total, true);
+            }
+        });
+    if (stop) {
+        return false;
+    }
+    QVector<IndexedPackage> readNow;
+    readNow.reserve(waiting.size());
+    for (int i : qAsConst(waiting)) {
+        readNow.append(packages[i]);
+    }
+    QVector<LocalReferrer> kept;
+    for (int i = 0; i < toRead.size(); ++i) {
+        local.skipped += outcomes[i] == LocalContentReader::Outcome::Skipped;
+        local.unreadable += outcomes[i] == LocalContentReader::Outcome::Unreadable;
+        // References cut short still protect what they name; a file that could not be
+        // read is read again next time.
+        if (outcomes[i] == LocalContentReader::Outcome::Read ||
+            (outcomes[i] == LocalContentReader::Outcome::Skipped && !toRead[i].references.isEmpty())) {
+            kept.append(toRead[i]);
         }
     }
-    if (progress) {
-        progress(done, total);
+    if ((!database.store(readNow, QStringList(), stop, false) ||
+         !database.storeLocal(content.gameFolder, kept, gone, stop)) && stop) {
+        return false;
     }
+    local.referrers += kept;
+    std::sort(local.referrers.begin(), local.referrers.end(),
+              [](const LocalReferrer& a, const LocalReferrer& b) { return a.path < b.path; });
+    return true;
 }

@@ -51,9 +51,12 @@ QString LibraryStatus::summary(int packages, int missing, int old, int broken)
            counted(broken, QStringLiteral("broken file"), QStringLiteral("broken files"));
 }
 
-void LibraryStatus::showProgress(int done, int total)
+void LibraryStatus::showProgress(int done, int total, bool content)
 {
-    text->setText(QStringLiteral("Indexing %1 / %2 packages").arg(count(done), count(total)));
+    // The content pass counts the collector's own files with the packages.
+    text->setText((content ? QStringLiteral("Reading content %1 / %2 files")
+                           : QStringLiteral("Indexing %1 / %2 packages"))
+                      .arg(count(done), count(total)));
     progress->setRange(0, qMax(total, 1));
     progress->setValue(done);
     progress->show();

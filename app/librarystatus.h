@@ -23,7 +23,7 @@ public:
     static QString summary(int packages, int missing, int old, int broken);
 
 private:
-    void showProgress(int done, int total);
+    void showProgress(int done, int total, bool content);
     void showSummary();
 
     LibraryIndex* index;

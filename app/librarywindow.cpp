@@ -83,6 +83,18 @@ QVector<ReportRow> duplicateRows(const LibraryFindings& findings)
     return rows;
 }
 
+QVector<ReportRow> undeclaredRows(const LibraryFindings& findings)
+{
+    QVector<ReportRow> rows;
+    for (const ContentMismatch& entry : findings.undeclared) {
+        ReportRow row;
+        row.cells << entry.package << entry.names.size() << joined(entry.names) << entry.path;
+        row.path = entry.path;
+        rows << row;
+    }
+    return rows;
+}
+
 } // namespace
 
 LibraryWindow::LibraryWindow(LibraryIndex* index, LibraryAnalysis* analysis, QWidget* parent)
@@ -123,6 +135,10 @@ LibraryWindow::LibraryWindow(LibraryIndex* index, LibraryAnalysis* analysis, QWi
     duplicates = page(QStringLiteral("Duplicates"),
                       {QStringLiteral("File"), QStringLiteral("Copies"), QStringLiteral("Paths")},
                       {320, 60});
+    undeclared = page(QStringLiteral("Undeclared"),
+                      {package, QStringLiteral("Count"), QStringLiteral("Used by its content, not declared"),
+                       QStringLiteral("Path")},
+                      {320, 60, 400});
     space = new SpacePage;
     space->setObjectName(QStringLiteral("Space"));
     tabs->addTab(space, QStringLiteral("Space"));
@@ -167,7 +183,7 @@ void LibraryWindow::fill()
     filled = true;
     shown = findings;
     note->setVisible(!findings);
-    const QList<ReportPage*> pages{missing, otherVersion, oldVersions, broken, duplicates};
+    const QList<ReportPage*> pages{missing, otherVersion, oldVersions, broken, duplicates, undeclared};
     if (!findings) {
         for (ReportPage* page : pages) {
             page->setRows({});
@@ -180,5 +196,6 @@ void LibraryWindow::fill()
     oldVersions->setRows(oldVersionRows(*findings));
     broken->setRows(brokenRows(*findings));
     duplicates->setRows(duplicateRows(*findings));
+    undeclared->setRows(undeclaredRows(*findings));
     space->setSpace(findings->space);
 }

@@ -14,7 +14,8 @@ class ReportPage;
 class SpacePage;
 
 /// The library report: what is missing, present only in another version, old,
-/// broken or present twice, each in a tab of its own, and where the space goes. Follows the index: it fills in
+/// broken, present twice or used by content without being declared, each in a tab of
+/// its own, and where the space goes. Follows the index: it fills in
 /// when the index is ready and again after each refresh.
 class LibraryWindow : public QWidget
 {
@@ -43,6 +44,7 @@ private:
     ReportPage* oldVersions;
     ReportPage* broken;
     ReportPage* duplicates;
+    ReportPage* undeclared;
     SpacePage* space;
     // The findings shown, so that a report that is up to date is not built again.
     std::shared_ptr<const LibraryFindings> shown;

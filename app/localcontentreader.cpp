@@ -111,6 +111,7 @@ Outcome read(const QString& gameFolder, LocalReferrer& file)
 LocalContent readAll(const QString& gameFolder, const std::atomic<bool>& stop)
 {
     LocalContent content;
+    content.gameFolder = gameFolder;
     for (LocalReferrer& file : find(gameFolder, stop)) {
         if (stop) {
             break;

@@ -19,6 +19,7 @@ struct LocalReferrer
 /// What reading the local content of a game folder found.
 struct LocalContent
 {
+    QString gameFolder; ///< empty when none is read
     QVector<LocalReferrer> referrers; ///< the files read, sorted by path
     int skipped = 0;    ///< files over the bound, or whose references were cut short
     int unreadable = 0; ///< files that could not be opened or read

@@ -210,6 +210,8 @@ void MainWindow::connectWorker()
 void MainWindow::setupLibrary()
 {
     libraryIndex = new LibraryIndex(this);
+    // The collector's own scenes beside the package folder count as users too.
+    libraryIndex->setContentReading(true);
     analysis = new LibraryAnalysis(libraryIndex, this);
     new LibraryStatus(ui->statusBar, libraryIndex, analysis, this);
     filter = new PackageFilter(ui->lineEdit_Filter, ui->tableWidget_Var, this);
@@ -350,7 +352,7 @@ void MainWindow::on_tableWidget_Var_itemSelectionChanged()
     const int index = selected.first()->data(Qt::UserRole).toInt();
     const QString path = worker.filePathAt(index);
     ui->lineEdit_FileFullPath->setText(path);
-    dependencyTabs->showUsersOf(QFileInfo(path).completeBaseName());
+    dependencyTabs->showPackage(path);
     worker.mode = 1;
     worker.row = index;
     worker.library = liveCatalog(listedFolder);
@@ -440,9 +442,9 @@ QString MainWindow::removalSummary(const QList<QTableWidgetItem*>& items) const
             paths.insert(packageRows().pathAt(row));
         }
         const std::shared_ptr<const LibraryFindings> findings = analysis->findings();
-        const QVector<MissingDependency> missingNow = findings && findings->catalog == catalog
-                                                          ? findings->missing
-                                                          : LibraryQueries::missing(*catalog);
+        const QVector<MissingDependency> missingNow =
+            findings && findings->catalog == catalog ? findings->missingInUse
+                                                     : LibraryQueries::missing(*catalog, DependencySource::Both);
         dependents = RemovalCheck::dependentsLosing(*catalog, paths, missingNow);
     }
     return RemovalCheck::summary(targetRows.size(), filter->hiddenAmong(targetRows), dependents,

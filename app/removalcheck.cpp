@@ -2,6 +2,8 @@
 
 #include <QSet>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int namesShown = 10;
@@ -42,7 +44,8 @@ QStringList RemovalCheck::dependentsLosing(const LibraryCatalog& catalog,
     // What the library would lack afterwards and does not lack now.
     const QSet<QString> before = needs(missingNow);
     QSet<QString> losing;
-    for (const MissingDependency& entry : LibraryQueries::missing(LibraryCatalog(staying))) {
+    for (const MissingDependency& entry :
+         LibraryQueries::missing(LibraryCatalog(staying, catalog.local()), DependencySource::Both)) {
         for (const QString& user : entry.neededBy) {
             if (!before.contains(needKey(entry, user))) {
                 losing.insert(user);
@@ -70,7 +73,11 @@ QString RemovalCheck::summary(int packages, int hidden, const QStringList& depen
     if (dependents.isEmpty()) {
         return text;
     }
-    text += QStringLiteral("\n\nThese packages would lose a dependency they use:\n");
+    // Local files are named by their path; no package name holds a "/".
+    const bool files = std::any_of(dependents.cbegin(), dependents.cend(),
+                                   [](const QString& name) { return name.contains(QLatin1Char('/')); });
+    text += files ? QStringLiteral("\n\nThese packages and files would lose a dependency they use:\n")
+                  : QStringLiteral("\n\nThese packages would lose a dependency they use:\n");
     text += dependents.mid(0, namesShown).join(QLatin1Char('\n'));
     if (dependents.size() > namesShown) {
         text += QStringLiteral("\nand %1 more").arg(dependents.size() - namesShown);

@@ -10,10 +10,10 @@
 /// What a move or delete would take from the packages that stay.
 namespace RemovalCheck {
 
-/// The packages outside `paths` that would lose a dependency they use, direct or
-/// nested, once the packages at `paths` are gone (another copy or, for ".latest",
-/// another version that stays keeps it); sorted. `missingNow` is what the catalog
-/// already lacks.
+/// The packages outside `paths`, and the local files, that would lose a dependency
+/// they use (declared, direct or nested, or used by their content) once the packages
+/// at `paths` are gone (another copy or, for ".latest", another version that stays
+/// keeps it); sorted. `missingNow` is what the catalog already lacks, of both sources.
 QStringList dependentsLosing(const LibraryCatalog& catalog, const QSet<QString>& paths,
                              const QVector<MissingDependency>& missingNow);
 

@@ -24,7 +24,9 @@
 
 namespace {
 
-const QString reportNames = QStringLiteral("missing, used-by=NAME, old, broken, duplicates or space");
+const QString reportNames =
+    QStringLiteral("missing, used-by=NAME, old, broken, duplicates, space, undeclared or unused");
+const QStringList sourceNames = {QStringLiteral("declared"), QStringLiteral("content"), QStringLiteral("both")};
 
 bool stderrIsTerminal()
 {
@@ -39,6 +41,22 @@ int fail(const QString& message)
 {
     QTextStream(stderr) << "quillmark: " << message << '\n';
     return 2;
+}
+
+// Why `folder` cannot be read as one; empty when it can.
+QString folderProblem(const QString& folder)
+{
+    const QFileInfo info(folder);
+    if (!info.exists()) {
+        return QStringLiteral("%1: no such folder").arg(folder);
+    }
+    if (!info.isDir()) {
+        return QStringLiteral("%1: not a folder").arg(folder);
+    }
+    if (!info.isReadable() || !info.isExecutable()) {
+        return QStringLiteral("%1: cannot read the folder").arg(folder);
+    }
+    return QString();
 }
 
 QJsonArray toArray(const QStringList& list)
@@ -100,12 +118,29 @@ int ReportCommand::run(const QStringList& arguments)
                        "  old            packages of which a higher version is present\n"
                        "  broken         files that are not usable packages, with the reason\n"
                        "  duplicates     file names present in more than one folder\n"
-                       "  space          the disk space by creator, and what could be reclaimed\n\n"
+                       "  space          the disk space by creator, and what could be reclaimed\n"
+                       "  undeclared     references in each package's content that its meta.json\n"
+                       "                 does not declare, directly or nested\n"
+                       "  unused         dependencies a meta.json declares that none of the\n"
+                       "                 package's content uses (packages read completely only)\n\n"
+                       "The content of packages (the .json, .vap, .vaj, .vam, .vmi and .cslist members\n"
+                       "of scenes, presets, clothing and hair) is read for undeclared, unused and\n"
+                       "--deps content or both. So are the collector's own files below the Saves\n"
+                       "and Custom folders of the game folder, which is the parent of FOLDER when\n"
+                       "FOLDER is named AddonPackages; they count as users by their relative path.\n\n"
                        "Exit status: 0 with a report, 2 for an unknown report or an unusable folder."));
     parser.addHelpOption();
     parser.addOption({QStringLiteral("report"), QStringLiteral("The report to print: ") + reportNames + '.',
                       QStringLiteral("report")});
     parser.addOption({QStringLiteral("json"), QStringLiteral("Print the report as one JSON document.")});
+    parser.addOption({QStringLiteral("deps"),
+                      QStringLiteral("Which references make a dependency for missing, used-by and old: "
+                                     "declared (by meta.json; the default), content or both."),
+                      QStringLiteral("source"), sourceNames.first()});
+    parser.addOption({QStringLiteral("game"),
+                      QStringLiteral("The game folder whose Saves and Custom folders hold the collector's own files."),
+                      QStringLiteral("folder")});
+    parser.addOption({QStringLiteral("no-local"), QStringLiteral("Do not read the collector's own files.")});
     parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("The package folder to index."));
     if (!parser.parse(arguments)) {
         return fail(parser.errorText());
@@ -116,31 +151,44 @@ int ReportCommand::run(const QStringList& arguments)
     }
     const QString kind = parser.value(QStringLiteral("report"));
     const QStringList known = {QStringLiteral("missing"), QStringLiteral("old"), QStringLiteral("broken"),
-                               QStringLiteral("duplicates"), QStringLiteral("space")};
+                               QStringLiteral("duplicates"), QStringLiteral("space"),
+                               QStringLiteral("undeclared"), QStringLiteral("unused")};
     if (!known.contains(kind) && !(kind.startsWith(QLatin1String("used-by=")) && kind.size() > 8)) {
         return fail(QStringLiteral("unknown report \"%1\"; use %2").arg(kind, reportNames));
     }
+    const int sourceIndex = sourceNames.indexOf(parser.value(QStringLiteral("deps")));
+    if (sourceIndex < 0) {
+        return fail(QStringLiteral("unknown --deps \"%1\"; use declared, content or both")
+                        .arg(parser.value(QStringLiteral("deps"))));
+    }
+    const auto source = DependencySource(sourceIndex);
     if (parser.positionalArguments().size() != 1) {
         return fail(QStringLiteral("name one package folder after the report"));
     }
     const QString folder = parser.positionalArguments().first();
-    const QFileInfo info(folder);
-    if (!info.exists()) {
-        return fail(QStringLiteral("%1: no such folder").arg(folder));
-    }
-    if (!info.isDir()) {
-        return fail(QStringLiteral("%1: not a folder").arg(folder));
-    }
-    if (!info.isReadable() || !info.isExecutable()) {
-        return fail(QStringLiteral("%1: cannot read the folder").arg(folder));
+    const QString game = parser.value(QStringLiteral("game"));
+    for (const QString& named : {folder, game}) {
+        const QString problem = named.isEmpty() ? QString() : folderProblem(named);
+        if (!problem.isEmpty()) {
+            return fail(problem);
+        }
     }
 
     LibraryIndex index;
+    index.setContentReading(source != DependencySource::Declared || kind == QLatin1String("undeclared") ||
+                                kind == QLatin1String("unused"),
+                            !parser.isSet(QStringLiteral("no-local")), game);
     QEventLoop loop;
-    QObject::connect(&index, &LibraryIndex::ready, &loop, &QEventLoop::quit);
+    // The declared results come first; the report waits for the content's too.
+    QObject::connect(&index, &LibraryIndex::ready, &loop, [&index, &loop] {
+        if (!index.isRunning()) {
+            loop.quit();
+        }
+    });
     if (stderrIsTerminal()) {
-        QObject::connect(&index, &LibraryIndex::progress, [](int done, int total) {
-            QTextStream(stderr) << "\rReading packages: " << done << " of " << total << (done == total ? "\n" : "");
+        QObject::connect(&index, &LibraryIndex::progress, [](int done, int total, bool content) {
+            QTextStream(stderr) << (content ? "\rReading content: " : "\rReading packages: ") << done << " of "
+                                << total << (done == total ? "\n" : "");
         });
     }
     index.refresh(folder);
@@ -153,7 +201,7 @@ int ReportCommand::run(const QStringList& arguments)
         printSpace(space(*index.catalog()), json, out);
         return 0;
     }
-    const QJsonArray entries = report(*index.catalog(), kind, !json);
+    const QJsonArray entries = report(*index.catalog(), kind, !json, source);
     if (json) {
         out << QJsonDocument(entries).toJson(QJsonDocument::Indented);
     } else {
@@ -162,11 +210,12 @@ int ReportCommand::run(const QStringList& arguments)
     return 0;
 }
 
-QJsonArray ReportCommand::report(const LibraryCatalog& catalog, const QString& kind, bool withRoutes)
+QJsonArray ReportCommand::report(const LibraryCatalog& catalog, const QString& kind, bool withRoutes,
+                                 DependencySource source)
 {
     QJsonArray entries;
     if (kind == QLatin1String("missing")) {
-        for (const MissingDependency& entry : LibraryQueries::missing(catalog)) {
+        for (const MissingDependency& entry : LibraryQueries::missing(catalog, source)) {
             QJsonObject object{
                 {QStringLiteral("dependency"), entry.dependency},
                 {QStringLiteral("state"), entry.otherVersion ? QStringLiteral("other-version") : QStringLiteral("missing")},
@@ -178,11 +227,11 @@ QJsonArray ReportCommand::report(const LibraryCatalog& catalog, const QString& k
             entries.append(object);
         }
     } else if (kind.startsWith(QLatin1String("used-by="))) {
-        for (const PackageUser& entry : LibraryQueries::usedBy(catalog, kind.mid(8))) {
+        for (const PackageUser& entry : LibraryQueries::usedBy(catalog, kind.mid(8), source)) {
             entries.append(QJsonObject{{QStringLiteral("package"), entry.package}, {QStringLiteral("path"), entry.path}});
         }
     } else if (kind == QLatin1String("old")) {
-        for (const OldVersion& entry : LibraryQueries::oldVersions(catalog)) {
+        for (const OldVersion& entry : LibraryQueries::oldVersions(catalog, source)) {
             entries.append(QJsonObject{{QStringLiteral("package"), entry.package},
                                        {QStringLiteral("path"), entry.path},
                                        {QStringLiteral("newest"), entry.newest},
@@ -195,6 +244,15 @@ QJsonArray ReportCommand::report(const LibraryCatalog& catalog, const QString& k
     } else if (kind == QLatin1String("duplicates")) {
         for (const DuplicateFile& entry : LibraryQueries::duplicates(catalog)) {
             entries.append(QJsonObject{{QStringLiteral("file"), entry.file}, {QStringLiteral("paths"), toArray(entry.paths)}});
+        }
+    } else if (kind == QLatin1String("undeclared") || kind == QLatin1String("unused")) {
+        const bool undeclared = kind == QLatin1String("undeclared");
+        for (const ContentMismatch& entry :
+             undeclared ? LibraryQueries::undeclared(catalog) : LibraryQueries::unused(catalog)) {
+            entries.append(QJsonObject{{QStringLiteral("package"), entry.package},
+                                       {QStringLiteral("path"), entry.path},
+                                       {undeclared ? QStringLiteral("references") : QStringLiteral("declared"),
+                                        toArray(entry.names)}});
         }
     }
     return entries;
@@ -222,6 +280,11 @@ void ReportCommand::printText(const QJsonArray& entries, const QString& kind, QT
             out << "    " << (users.isEmpty() ? QStringLiteral("nothing references this version") : QStringLiteral("referenced by ") + users) << '\n';
         } else if (kind == QLatin1String("broken")) {
             out << entry.value(QLatin1String("path")).toString() << ": " << entry.value(QLatin1String("problem")).toString() << '\n';
+        } else if (kind == QLatin1String("undeclared") || kind == QLatin1String("unused")) {
+            out << entry.value(QLatin1String("package")).toString() << "  " << entry.value(QLatin1String("path")).toString() << '\n'
+                << (kind == QLatin1String("undeclared") ? "    uses undeclared " : "    declares unused ")
+                << joined(entry.value(kind == QLatin1String("undeclared") ? QLatin1String("references") : QLatin1String("declared")))
+                << '\n';
         } else {
             out << entry.value(QLatin1String("file")).toString() << '\n';
             for (const QJsonValue& path : entry.value(QLatin1String("paths")).toArray()) {

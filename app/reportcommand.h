@@ -1,12 +1,13 @@
 #ifndef REPORTCOMMAND_H
 #define REPORTCOMMAND_H
 
+#include "librarycatalog.h"
+
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QString>
 #include <QStringList>
 
-class LibraryCatalog;
 class QTextStream;
 
 /// The headless command line: `quillmark --report KIND FOLDER [--json]` indexes the
@@ -22,10 +23,13 @@ public:
     /// message on standard error for bad arguments or an unusable folder.
     static int run(const QStringList& arguments);
 
-    /// The report `kind` ("missing", "used-by=NAME", "old", "broken" or "duplicates")
-    /// as --json prints it. `withRoutes` adds to each missing dependency how it was
-    /// referenced ("routes"), which the text shows and the JSON document leaves out.
-    static QJsonArray report(const LibraryCatalog& catalog, const QString& kind, bool withRoutes = false);
+    /// The report `kind` ("missing", "used-by=NAME", "old", "broken", "duplicates",
+    /// "undeclared" or "unused") as --json prints it. `withRoutes` adds to each missing
+    /// dependency how it was referenced ("routes"), which the text shows and the JSON
+    /// document leaves out. `source` is what makes a dependency for missing, used-by
+    /// and old.
+    static QJsonArray report(const LibraryCatalog& catalog, const QString& kind, bool withRoutes = false,
+                             DependencySource source = DependencySource::Declared);
 
     /// The "space" report, one object rather than a list: the bytes and packages in all
     /// and by creator, and what could be reclaimed.

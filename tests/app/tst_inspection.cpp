@@ -267,7 +267,7 @@ void TestInspection::contents()
     const QByteArray jpg = TestArchive::picture();
     QVERIFY(RawZip::write(
         folder + "/Big.Claims.1.var",
-        {{"Custom/claims.jpg", jpg, RawZip::Member::File, ContentKind::maxExtractedSize + 1},
+        {{"Custom/claims.jpg", jpg, RawZip::Member::File, false, ContentKind::maxExtractedSize + 1},
          {"Custom/honest.jpg", TestArchive::paddedPicture(HVarArchive::defaultLimit + 1)}}));
     QVERIFY(w.list());
     w.packages->selectRow(w.rowOf("Big.Claims.1.var"));

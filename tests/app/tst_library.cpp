@@ -180,6 +180,42 @@ private slots:
         QCOMPARE(index->catalog()->named("C.P.1").size(), 0);
     }
 
+    // The collector's own scene beside the package folder uses a package that no package
+    // declares: the removal question names it. A package's content shows in its tab,
+    // and in the report where its description leaves it out.
+    void contentAndLocalScenes()
+    {
+        const QString game = home->path() + "/game", folder = game + "/AddonPackages";
+        QVERIFY(TestArchive::create(folder + "/Creator.Alpha.1.var", {{"meta.json", TestArchive::metaJson()}}));
+        QVERIFY(TestArchive::create(folder + "/Other.Scene.1.var", {{"meta.json", TestArchive::metaJson({{"Creator.Alpha.latest", ""}})},
+                                                                    {"Saves/scene/s.json", R"(["Creator.Alpha.1:/x", "Missing.Thing.1:/y"])"}}));
+        QVERIFY(TestArchive::create(folder + "/Creator.Gamma.1.var", {{"meta.json", TestArchive::metaJson()}}));
+        QVERIFY(TestFiles::write(game + "/Saves/scene/MyParty.json", R"({"id":"Creator.Gamma.1:/Custom/x.vam"})"));
+        QVERIFY(open(folder) && indexed(folder) && QTest::qWaitFor([&] { return !index->isRunning(); }, 30000));
+        select("Other.Scene.1");
+        auto* tabs = child<QTabWidget>("tabWidget_Depend");
+        auto* found = child<QTableWidget>("tableWidget_Content");
+        QCOMPARE(tabs->tabText(2), QString("Found in content (2)"));
+        QStringList cells;
+        for (int row = 0; row < found->rowCount(); ++row) {
+            for (int column = 0; column < found->columnCount(); ++column) {
+                cells << found->item(row, column)->text();
+            }
+        }
+        QCOMPARE(cells, QStringList({"Creator.Alpha.1", "\u221A", "\u221A", "Saves/scene/s.json",
+                                     "Missing.Thing.1", "", "", "Saves/scene/s.json"}));
+        w->click("pushButton_Library");
+        auto* undeclared = w->window->findChild<QWidget*>("Undeclared")->findChild<QTableView*>();
+        QTRY_COMPARE(undeclared->model()->rowCount(), 1);
+        QCOMPARE(undeclared->model()->index(0, 2).data().toString(), QString("Missing.Thing.1"));
+        mark({"Creator.Gamma.1"});
+        MessageBoxCatcher catcher(QMessageBox::No);
+        w->click("pushButton_Del");
+        QCOMPARE(catcher.informativeTexts.value(0),
+                 QString("1 package.\n\nThese packages and files would lose a dependency they use:\nSaves/scene/MyParty.json"));
+        QVERIFY(QFile::exists(folder + "/Creator.Gamma.1.var"));
+    }
+
     void usedBy_data()
     {
         QTest::addColumn<QString>("package");
@@ -225,7 +261,8 @@ private slots:
     {
         QVERIFY(openListed());
         QTRY_VERIFY(w->window->findChild<LibraryAnalysis*>()->findings());
-        QCOMPARE(child<QLabel>("label_Library")->text(), QString("7 packages, 1 missing dependency, 2 old versions, 1 broken file"));
+        // The summary follows the content pass, which the declared findings come before.
+        QTRY_COMPARE(child<QLabel>("label_Library")->text(), QString("7 packages, 1 missing dependency, 2 old versions, 1 broken file"));
         w->click("pushButton_Library");
         auto* library = child<QWidget>("LibraryWindow");
         QVERIFY(library->isVisible());

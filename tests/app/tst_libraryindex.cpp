@@ -118,6 +118,122 @@ private slots:
                                           : run.out.contains(wanted), run.out.constData());
     }
 
+    // A game folder whose packages' content and the collector's own scene use more and
+    // less than the descriptions say; every row runs twice, the second from the cache.
+    void contentReports_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("expected"); // JSON with "@" for the game folder; empty for a refused run
+        const QString scene = R"({"package":"A.Scene.1","path":"@/AddonPackages/A.Scene.1.var",)";
+        const QString party = R"({"package":"Saves/scene/MyParty.json","path":"@/Saves/scene/MyParty.json"})";
+        QTest::newRow("undeclared") << QStringList{"--report", "undeclared"} << "[" + scene + R"("references":["E.Undeclared.1"]}])";
+        QTest::newRow("unused") << QStringList{"--report", "unused"} << "[" + scene + R"("declared":["D.Unused.1"]}])";
+        QTest::newRow("missing, declared") << QStringList{"--report", "missing"} << R"([{"dependency":"D.Unused.1","state":"missing","present":[],"neededBy":["A.Scene.1"]}])";
+        QTest::newRow("missing, content") << QStringList{"--report", "missing", "--deps", "content"} << R"([{"dependency":"G.Gone.1","state":"missing","present":[],"neededBy":["Saves/scene/MyParty.json"]}])";
+        QTest::newRow("missing, both") << QStringList{"--report", "missing", "--deps", "both"} << R"([{"dependency":"D.Unused.1","state":"missing","present":[],"neededBy":["A.Scene.1"]},
+            {"dependency":"G.Gone.1","state":"missing","present":[],"neededBy":["Saves/scene/MyParty.json"]}])";
+        QTest::newRow("used-by, declared") << QStringList{"--report", "used-by=C.Dress.2"} << "[" + scene.left(scene.size() - 1) + "}]";
+        QTest::newRow("used-by, both") << QStringList{"--report", "used-by=C.Dress.2", "--deps", "both"} << "[" + scene.left(scene.size() - 1) + "}," + party + "]";
+        QTest::newRow("used-by, no local") << QStringList{"--report", "used-by=C.Dress.2", "--deps", "both", "--no-local"} << "[" + scene.left(scene.size() - 1) + "}]";
+        QTest::newRow("used-by, other game") << QStringList{"--report", "used-by=F.Only.1", "--deps", "content", "--game", "@/Other"} << R"([{"package":"Saves/x.json","path":"@/Other/Saves/x.json"}])";
+        QTest::newRow("old, content") << QStringList{"--report", "old", "--deps", "content"} << R"([{"package":"C.Dress.1","path":"@/AddonPackages/C.Dress.1.var","newest":"C.Dress.2","referencedBy":["Saves/scene/MyParty.json"]}])";
+        QTest::newRow("unknown source") << QStringList{"--report", "missing", "--deps", "all"} << "";
+        QTest::newRow("game not a folder") << QStringList{"--report", "missing", "--game", "@/none"} << "";
+    }
+    void contentReports()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, expected);
+        const QString game = temp.filePath("game");
+        const auto package = [&](const QString& name, const QMap<QString, QString>& declared, const QByteArray& content) {
+            QList<RawZip::Member> members{{"meta.json", TestArchive::metaJson(declared)}};
+            if (!content.isEmpty()) {
+                members.append({"Saves/scene/s.json", content, RawZip::Member::File, true});
+            }
+            return RawZip::write(game + "/AddonPackages/" + name + ".var", members);
+        };
+        if (!QFile::exists(game) && QDir().mkpath(game + "/AddonPackages")) {
+            // Declared: B directly, C as latest, H nested below B, D that nothing uses.
+            const QByteArray meta = R"({"dependencies":{"B.Hair.1":{"dependencies":{"H.Nested.latest":{}}},"C.Dress.latest":{},"D.Unused.1":{}}})";
+            QVERIFY(RawZip::write(game + "/AddonPackages/A.Scene.1.var",
+                                  {{"meta.json", meta},
+                                   {"Saves/scene/s.json", R"({"a":"b.hair.1:/h.vam","b":"C.Dress.2:/x","c":"E.Undeclared.1:/y","d":"SELF:/z","e":"A.Scene.latest:/w"})"},
+                                   {"Custom/x.vap", R"({"n":"H.Nested.1:/n","o":"H.Nested.1:/o"})"}}));
+            for (const char* name : {"B.Hair.1", "C.Dress.1", "C.Dress.2", "E.Undeclared.1", "F.Only.1", "H.Nested.1"}) {
+                QVERIFY(package(name, {}, ""));
+            }
+            QVERIFY(TestFiles::write(game + "/Saves/scene/MyParty.json", R"({"x":"C.Dress.1:/a","y":"G.Gone.1:/b","z":"C.Dress.latest:/c"})"));
+            QVERIFY(TestFiles::write(game + "/Other/Saves/x.json", R"(["F.Only.1:/a"])"));
+        }
+        const QStringList before = snapshot(game);
+        for (int run = 0; run < 2; ++run) {
+            const Run result = quillmark(QStringList(arguments).replaceInStrings("@", game) << game + "/AddonPackages" << "--json",
+                                         temp.filePath("content cache"));
+            QCOMPARE(result.exit, expected.isEmpty() ? 2 : 0);
+            QVERIFY2(expected.isEmpty() || QJsonDocument::fromJson(result.out) == QJsonDocument::fromJson(QString(expected).replace("@", game).toUtf8()),
+                     result.out.constData());
+        }
+        QCOMPARE(snapshot(game), before);
+    }
+
+    // Content that costs too much or names nothing sensible: each run ends, the package
+    // stays indexed by its description (its declared X.Y.1 is missing) and reports it.
+    void contentBadInput_data()
+    {
+        QTest::addColumn<QByteArray>("member");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("undeclared");
+        QByteArray million = "[";
+        for (int i = 0; i < 1000000; ++i) {
+            million += "\"C.P" + QByteArray::number(i) + ".1:/x\",";
+        }
+        QTest::newRow("a member of 1 GB stated size") << QByteArray("Saves/scene/huge.json") << QByteArray("[\"C.P.1:/x\"]") << QStringList();
+        QTest::newRow("a string of 100 MB") << QByteArray("Saves/scene/long.json") << "[\"" + QByteArray(100 << 20, 'x') + "C.P.2:/\", \"C.P.1:/x\"]" << QStringList{"C.P.1"};
+        QTest::newRow("a million references") << QByteArray("Saves/scene/many.json") << million + "0]" << QStringList{"C.P0.1", "C.P1.1"};
+        QTest::newRow("10 million lines") << QByteArray("Custom/list.cslist") << QByteArray(10 << 20, '\n') + "C.P.1:/x" << QStringList{"C.P.1"};
+        QTest::newRow("odd names") << QByteArray("Saves/../odd.json") << QByteArray(R"(["A..B.1:/", "A\u0000.B.1:/", ")") + "\xff.B.1:/\", \"C.P.1:/x\"]" << QStringList{"C.P.1"};
+        QTest::newRow("an unreadable local file, a link cycle") << QByteArray("local") << QByteArray() << QStringList();
+    }
+    void contentBadInput()
+    {
+        QFETCH(QByteArray, member);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, undeclared);
+        const QString game = temp.filePath(QStringLiteral("contentbad/") + QTest::currentDataTag());
+        const QString folder = game + "/AddonPackages", package = folder + "/P.Q.1.var";
+        QList<RawZip::Member> members{{"meta.json", TestArchive::metaJson({{"X.Y.1", ""}})}};
+        if (member != "local") {
+            RawZip::Member packed{member, bytes};
+            packed.deflated = true;
+            members.append(packed);
+        }
+        QVERIFY(QDir().mkpath(game + "/Saves") && QDir().mkpath(folder) && RawZip::write(package, members));
+        if (QByteArray(QTest::currentDataTag()).contains("1 GB")) {
+            QByteArray zip = TestFiles::read(package);
+            zip.replace(zip.lastIndexOf("PK\3\4") + 22, 4, QByteArray("\0\0\0\x40", 4));
+            zip.replace(zip.lastIndexOf("PK\1\2") + 24, 4, QByteArray("\0\0\0\x40", 4));
+            QVERIFY(TestFiles::write(package, zip));
+        }
+        if (member == "local") {
+            QVERIFY(QFile::link(game + "/Saves", game + "/Saves/again") && TestFiles::write(game + "/Saves/locked.json", "[\"X.Y.1:/x\"]") &&
+                    QFile::setPermissions(game + "/Saves/locked.json", QFileDevice::WriteOwner));
+        }
+        const QStringList before = snapshot(game);
+        for (const QString report : {"undeclared", "missing"}) {
+            const Run run = quillmark({"--report", report, folder, "--json", "--deps", "both"}, game + " cache");
+            const QJsonArray entries = QJsonDocument::fromJson(run.out).array();
+            QCOMPARE(run.exit, 0);
+            if (report == "missing") {
+                QVERIFY2(std::any_of(entries.begin(), entries.end(), [](const QJsonValue& entry) {
+                    return entry["dependency"] == "X.Y.1" && entry["neededBy"].toArray().contains("P.Q.1");
+                }), run.out.constData());
+            } else {
+                QVERIFY2(entries.first().toObject().value("references").toVariant().toStringList().mid(0, 2) == undeclared, run.out.constData());
+            }
+        }
+        QCOMPARE(snapshot(game), before);
+    }
+
     void badInput_data()
     {
         QTest::addColumn<QByteArray>("meta");

@@ -21,9 +21,9 @@ struct Member
     QByteArray name;
     QByteArray data;
     Kind kind = File;
+    bool deflated = false; ///< packed as most archivers pack, else stored as it is
     /// The unpacked size the headers state, when not the size of `data`.
     qint64 statedSize = -1;
-    bool deflated = false; ///< packed as most archivers pack, else stored as it is
 };
 
 /// Writes the members into a new zip at `path`.
