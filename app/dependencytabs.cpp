@@ -95,7 +95,7 @@ void DependencyTabs::fillUsers()
         return;
     }
     const QVector<PackageUser> found = path.isEmpty() ? QVector<PackageUser>()
-                                                      : LibraryQueries::usedBy(*catalog, QFileInfo(path).completeBaseName());
+                                                      : LibraryQueries::usedBy(*catalog, QFileInfo(path).completeBaseName(), DependencySource::Both);
     users->setRowCount(found.size());
     for (int row = 0; row < found.size(); ++row) {
         users->setItem(row, 0, new QTableWidgetItem(found.at(row).package));

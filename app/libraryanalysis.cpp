@@ -23,7 +23,8 @@ LibraryFindings LibraryFindings::of(std::shared_ptr<const LibraryCatalog> catalo
     findings.missing = LibraryQueries::missing(*catalog);
     findings.missingInUse = LibraryQueries::missing(*catalog, DependencySource::Both);
     findings.undeclared = LibraryQueries::undeclared(*catalog);
-    findings.oldVersions = LibraryQueries::oldVersions(*catalog);
+    // An old version that a scene uses is no space to reclaim.
+    findings.oldVersions = LibraryQueries::oldVersions(*catalog, DependencySource::Both);
     findings.broken = LibraryQueries::broken(*catalog);
     findings.duplicates = LibraryQueries::duplicates(*catalog);
     findings.space = LibrarySpace::of(*catalog, findings.oldVersions, findings.duplicates, findings.broken);

@@ -29,7 +29,7 @@ void add(ReclaimableFiles& files, const LibraryCatalog& catalog, const QString& 
 
 LibrarySpace LibrarySpace::of(const LibraryCatalog& catalog)
 {
-    return of(catalog, LibraryQueries::oldVersions(catalog), LibraryQueries::duplicates(catalog),
+    return of(catalog, LibraryQueries::oldVersions(catalog, DependencySource::Both), LibraryQueries::duplicates(catalog),
               LibraryQueries::broken(catalog));
 }
 

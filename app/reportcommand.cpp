@@ -175,8 +175,9 @@ int ReportCommand::run(const QStringList& arguments)
     }
 
     LibraryIndex index;
+    // What can go is what nothing uses, the content and the collector's own files included.
     index.setContentReading(source != DependencySource::Declared || kind == QLatin1String("undeclared") ||
-                                kind == QLatin1String("unused"),
+                                kind == QLatin1String("unused") || kind == QLatin1String("space"),
                             !parser.isSet(QStringLiteral("no-local")), game);
     QEventLoop loop;
     // The declared results come first; the report waits for the content's too.

@@ -6,7 +6,8 @@
 
 // "dir/A.B.1.var C.D.2 X.Y.1/E.F.3" is the package /lib/dir/A.B.1.var referring to C.D.2
 // and X.Y.1 directly and to E.F.3 through X.Y.1; a leading "!" marks a damaged file, "?"
-// one that could not be read; "=N" after the file gives its size.
+// one that could not be read; "=N" after the file gives its size; "@C.D.2" is a reference
+// of its content.
 static LibraryCatalog catalog(const QStringList& lines)
 {
     QVector<IndexedPackage> packages;
@@ -16,7 +17,12 @@ static LibraryCatalog catalog(const QStringList& lines)
         IndexedPackage package = IndexedPackage::fromFile("/lib/" + file[0], file.value(1, "1").toLongLong(), 1);
         package.unreadable = line.startsWith('?');
         package.problem = package.unreadable ? "cannot read" : line.startsWith('!') || package.version < 0 ? "bad" : "";
+        package.contentRead = true;
         for (const QString& word : words) {
+            if (word.startsWith('@')) {
+                package.content.append({word.mid(1), "Saves/scene/s.json"});
+                continue;
+            }
             // Each name of the route is the reference the next one is nested in.
             int parent = -1;
             for (const QString& name : word.split('/')) {
@@ -82,14 +88,14 @@ private slots:
         QTest::newRow("duplicates ignoring case")
             << QStringList{"x/A.B.1.var", "y/a.b.1.var", "C.D.1.var", "z/C.D.2.var"} << "duplicates"
             << "[{'file':'A.B.1.var','paths':['/lib/x/A.B.1.var','/lib/y/a.b.1.var']}]";
-        // C.P.2 is referenced; the first copy of A.B.1 in path order stays; creators of equal
+        // C.P.2 is referenced by a description, C.P.0 by a scene; the first copy of A.B.1 in path order stays; creators of equal
         // size go by name, in the spelling met first.
         QTest::newRow("space: terabytes, old, duplicates, broken, unparsable")
             << QStringList{"c.P.1.var=3000000000000", "C.P.2.var=2000000000000", "C.P.3.var=1000", "A.B.1.var=10 C.P.2",
-                           "x/A.B.1.var=10", "y/a.b.1.var=10", "B.Q.1.var=30", "!D.E.1.var=7", "Odd.var=5", "?F.G.1.var=100"} << "space"
-            << "{'packages':10,'bytes':5000000001172,'creators':[{'creator':'C','packages':3,'bytes':5000000001000},"
+                           "x/A.B.1.var=10", "y/a.b.1.var=10", "B.Q.1.var=30", "!D.E.1.var=7", "Odd.var=5", "?F.G.1.var=100", "c.P.0.var=1", "Z.Z.1.var=1 @C.P.0"} << "space"
+            << "{'packages':12,'bytes':5000000001174,'creators':[{'creator':'C','packages':4,'bytes':5000000001001},"
                "{'creator':'F','packages':1,'bytes':100},{'creator':'A','packages':3,'bytes':30},{'creator':'B','packages':1,'bytes':30},{'creator':'D','packages':1,'bytes':7},"
-               "{'creator':'','packages':1,'bytes':5}],'reclaimable':{'oldUnreferenced':{'packages':1,'bytes':3000000000000},"
+               "{'creator':'','packages':1,'bytes':5},{'creator':'Z','packages':1,'bytes':1}],'reclaimable':{'oldUnreferenced':{'packages':1,'bytes':3000000000000},"
                "'duplicates':{'files':2,'bytes':20},'broken':{'files':2,'bytes':12}}}";
         QTest::newRow("space of nothing") << QStringList() << "space"
             << "{'packages':0,'bytes':0,'creators':[],'reclaimable':{'oldUnreferenced':{'packages':0,'bytes':0},"
