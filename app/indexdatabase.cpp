@@ -389,10 +389,8 @@ bool IndexDatabase::load(const QString& folder, QHash<QString, IndexedPackage>& 
     packages.clear();
     QSqlQuery query(QSqlDatabase::database(connection, false));
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT p.path, p.size, p.modified, p.licence, p.problem, p.refs, c.refs "
-                                 "FROM packages p LEFT JOIN contents c "
-                                 "ON c.path = p.path AND c.size = p.size AND c.modified = p.modified "
-                                 "WHERE p.path >= ? AND p.path < ?"));
+    query.prepare(QStringLiteral("SELECT path, size, modified, licence, problem, refs FROM packages "
+                                 "WHERE path >= ? AND path < ?"));
     bindFolder(query, folder);
     bool ok = query.exec();
     QHash<QStringView, QString> pool;
@@ -404,15 +402,9 @@ bool IndexDatabase::load(const QString& folder, QHash<QString, IndexedPackage>& 
         package.modified = query.value(2).toLongLong();
         package.licence = query.value(3).toString();
         package.problem = query.value(4).toString();
-        // A record whose references do not decode is left out, so that its file is read
-        // again; content that does not decode is read again by the content pass.
+        // A record whose references do not decode is left out, so that its file is read again.
         if (unpackReferences(query.value(5).toByteArray(), pool, package.references)) {
             package.described = true;
-            const QVariant content = query.value(6);
-            if (!content.isNull() && !unpackContent(content.toByteArray(), pool, package)) {
-                package.content.clear();
-                package.contentRead = false;
-            }
             packages.insert(package.path, package);
         }
     }
@@ -423,6 +415,44 @@ bool IndexDatabase::load(const QString& folder, QHash<QString, IndexedPackage>& 
     packages.clear();
     recover(query);
     return false;
+}
+
+bool IndexDatabase::loadContent(const QString& folder, QVector<IndexedPackage>& packages)
+{
+    QHash<QString, int> waiting;
+    for (int i = 0; i < packages.size(); ++i) {
+        if (packages[i].awaitsContent()) {
+            waiting.insert(packages[i].path, i);
+        }
+    }
+    if (waiting.isEmpty()) {
+        return true;
+    }
+    QSqlQuery query(QSqlDatabase::database(connection, false));
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT path, size, modified, refs FROM contents WHERE path >= ? AND path < ?"));
+    bindFolder(query, folder);
+    bool ok = query.exec();
+    QHash<QStringView, QString> pool;
+    pool.reserve(4096);
+    while (ok && query.next()) {
+        const auto found = waiting.constFind(query.value(0).toString());
+        if (found == waiting.constEnd()) {
+            continue;
+        }
+        IndexedPackage& package = packages[found.value()];
+        // Content that does not decode, or was read of another state of the file, is read again.
+        if (package.size == query.value(1).toLongLong() && package.modified == query.value(2).toLongLong() &&
+            !unpackContent(query.value(3).toByteArray(), pool, package)) {
+            package.content.clear();
+            package.contentRead = false;
+        }
+    }
+    ok = ok && !query.lastError().isValid();
+    if (!ok) {
+        recover(query);
+    }
+    return ok;
 }
 
 bool IndexDatabase::loadLocal(const QString& gameFolder, QHash<QString, LocalReferrer>& files)

@@ -32,10 +32,14 @@ public:
     IndexDatabase& operator=(const IndexDatabase&) = delete;
 
     /// The records of every package below `folder`, keyed by path: what the database
-    /// keeps of a package, without the name parsed from its path, with its content
-    /// references when they were read of the file as it is. False when they could not
-    /// be read (the database has then been made anew and is empty).
+    /// keeps of a package, without the name parsed from its path, and without its
+    /// content references. False when they could not be read (the database has then
+    /// been made anew and is empty).
     bool load(const QString& folder, QHash<QString, IndexedPackage>& packages);
+    /// Gives each of `packages` that waits for its content the content references kept
+    /// of its file as it is now, when there are any; they come apart from the rest, so
+    /// that the descriptions are not kept waiting.
+    bool loadContent(const QString& folder, QVector<IndexedPackage>& packages);
     /// Writes `packages` (their descriptions unless `descriptions` is false, and the
     /// content references of those whose content was read) and forgets `gone`, all or
     /// nothing; gives up, writing nothing, once `stop` is set. Unreadable packages are

@@ -254,6 +254,7 @@ bool LibraryScan::readContent(IndexDatabase& database, QVector<IndexedPackage>& 
                               QVector<LocalReferrer>& toRead, const QStringList& gone,
                               const std::atomic<bool>& stop, const Progress& progress) const
 {
+    database.loadContent(folder, packages);
     QVector<int> waiting;
     for (int i = 0; i < packages.size(); ++i) {
         if (packages[i].awaitsContent()) {
