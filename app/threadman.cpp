@@ -308,7 +308,7 @@ void threadMan::checkDependencies(const QString& archivePath, const QVector<FILE
             metaSize = qMax(metaSize, record.size);
         }
     }
-    if (metaSize >= maxMetaSize) {
+    if (metaSize > maxMetaSize) {
         qDebug() << "meta.json not read: listed with" << metaSize << "bytes";
         setTableRowCount(0);
         return;

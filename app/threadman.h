@@ -1,6 +1,7 @@
 #ifndef THREADMAN_H
 #define THREADMAN_H
 
+#include "hvararchive.h"
 #include "indexedpackage.h"
 #include "instancescratch.h"
 #include "picturerelease.h"
@@ -60,15 +61,15 @@ public:
     void fillVarTable();
     void inspectRow(int index);
     /// `records` is the archive's listing; the description is read only when it is
-    /// listed at less than maxMetaSize bytes.
+    /// listed at maxMetaSize bytes or less.
     void checkDependencies(const QString& archivePath, const QVector<FILE_IN_VAR>& records);
     /// Fills the content list with the members of `records`, with the pictures read
     /// by `pictures`, started on them.
     void listVarContents(QVector<FILE_IN_VAR>& records, ContentPictures& pictures);
 
-    /// A package description this size or larger is not read: it would take as much
-    /// disk and memory as its package asks for.
-    static constexpr qint64 maxMetaSize = 4 * 1024 * 1024;
+    /// A package description larger than this is not read: it would take as much disk
+    /// and memory as its package asks for. The library index reads up to the same size.
+    static constexpr qint64 maxMetaSize = HVarArchive::defaultLimit;
 
     /// Acts on the package of each item (mode 0 trash, 1 move into `destPath`) and
     /// colours the row of each one dealt with; true when at least one was. Runs on

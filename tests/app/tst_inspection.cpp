@@ -137,13 +137,13 @@ void TestInspection::dependencies()
         "Creator.Package.Latest": {"licenseType": "FC"}, "Other.Thing.11": {"licenseType": ""},
         "Creator.Package2.latest": {"licenseType": "PC"}, "NoDots": {"licenseType": "X"},
         "Other.Thing.12": {"licenseType": "CC BY-SA"}, ".Lead.Dot": {"licenseType": "Y"}}})";
-    // Blanks before the description keep it valid JSON at any size: read one byte under
-    // the limit, not at it.
+    // Blanks before the description keep it valid JSON at any size: read at the limit,
+    // not one byte over it, as the library index reads it.
     const auto padded = [&](qint64 size) { return QByteArray(size - meta.size(), ' ') + meta; };
     QVERIFY(TestArchive::create(folder + "/Me.Scene.1.var",
-                                {{"meta.json", padded(threadMan::maxMetaSize - 1)}}));
-    QVERIFY(TestArchive::create(folder + "/At.Limit.1.var",
                                 {{"meta.json", padded(threadMan::maxMetaSize)}}));
+    QVERIFY(TestArchive::create(folder + "/Over.Limit.1.var",
+                                {{"meta.json", padded(threadMan::maxMetaSize + 1)}}));
     QVERIFY(TestArchive::create(folder + "/sub/creator.package.3.var", {{"meta.json", "{}"}}));
     QVERIFY(TestArchive::create(folder + "/Other.Thing.120.var", {{"meta.json", "{}"}}));
     QVERIFY(TestArchive::create(folder + "/No.Meta.1.var", {{"Saves/scene/a.json", "{}"}}));
@@ -169,7 +169,7 @@ void TestInspection::dependencies()
     // A package whose description cannot be read shows no dependencies, not those of
     // the package before it.
     for (const char* other :
-         {"No.Meta.1.var", "Broken.Meta.1.var", "Empty.Meta.1.var", "At.Limit.1.var"}) {
+         {"No.Meta.1.var", "Broken.Meta.1.var", "Empty.Meta.1.var", "Over.Limit.1.var"}) {
         w->packages->selectRow(w->rowOf("Me.Scene.1.var"));
         QTRY_COMPARE_WITH_TIMEOUT(cells(), expected, waitMs);
         w->packages->selectRow(w->rowOf(other));
