@@ -1,3 +1,6 @@
+// Part "inspection": what one package holds, its member index, content kinds, the
+// pictures read from it, their thumbnail cache and the feed into the content list.
+// Uses Qt and Dovetalk only; knows nothing of the library engine or the window.
 #ifndef CONTENTPICTURES_H
 #define CONTENTPICTURES_H
 
