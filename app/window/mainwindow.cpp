@@ -223,7 +223,7 @@ void MainWindow::jobFinished()
 {
     // Arrives after all the job's signals. A listing started since keeps its "Stop":
     // busy stays raised until it ends.
-    if (worker.mode != 0 || !worker.busy) {
+    if (!worker.listingUnderway()) {
         showListingRunning(false);
     }
     if (!listingPending) {
@@ -231,7 +231,7 @@ void MainWindow::jobFinished()
     }
     listingPending = false;
     filter->apply();
-    libraryIndex->refresh(listedFolder, std::move(worker.listed));
+    libraryIndex->refresh(listedFolder, worker.takeListed());
     showCatalog();
 }
 
@@ -314,12 +314,8 @@ void MainWindow::on_pushButton_ListVar_clicked()
     if (worker.jobRunning()) {
         return;
     }
-    worker.mode = 0;
-    worker.path = folder;
-    worker.table = ui->tableWidget_Var;
-    worker.library = liveCatalog(folder);
     showListingRunning(true);
-    worker.startJob();
+    worker.startListing(folder, ui->tableWidget_Var, liveCatalog(folder));
     listedFolder = folder;
     listingPending = true;
     showCatalog();
@@ -351,13 +347,9 @@ void MainWindow::on_tableWidget_Var_itemSelectionChanged()
     const QString path = worker.filePathAt(index);
     ui->lineEdit_FileFullPath->setText(path);
     dependencyTabs->showUsersOf(QFileInfo(path).completeBaseName());
-    worker.mode = 1;
-    worker.row = index;
-    worker.library = liveCatalog(listedFolder);
-    worker.table = ui->tableWidget_Depend;
-    worker.list = ui->listWidget_InVar;
-    worker.showBigImg = ui->checkBox_ShowBigImg->checkState() == Qt::Checked;
-    worker.startJob();
+    worker.startInspection(path, ui->tableWidget_Depend, ui->listWidget_InVar,
+                           liveCatalog(listedFolder),
+                           ui->checkBox_ShowBigImg->checkState() == Qt::Checked);
 }
 
 void MainWindow::on_pushButton_FileLocation_clicked()

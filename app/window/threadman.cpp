@@ -62,12 +62,46 @@ void threadMan::startJob()
     start(QThread::InheritPriority);
 }
 
+void threadMan::startListing(const QString& folder, QTableWidget* packages,
+                             std::shared_ptr<const LibraryCatalog> library)
+{
+    if (isRunning()) {
+        return;
+    }
+    mode = 0;
+    path = folder;
+    table = packages;
+    this->library = std::move(library);
+    startJob();
+}
+
+void threadMan::startInspection(const QString& archivePath, QTableWidget* dependencies,
+                                QListWidget* contents,
+                                std::shared_ptr<const LibraryCatalog> library, bool showBigImages)
+{
+    if (isRunning()) {
+        return;
+    }
+    mode = 1;
+    path = archivePath;
+    table = dependencies;
+    list = contents;
+    this->library = std::move(library);
+    showBigImg = showBigImages;
+    startJob();
+}
+
+void threadMan::requestStop()
+{
+    // An exchange, where a store could hide the job's own clearing of busy from a
+    // reading that follows.
+    busy.exchange(false);
+}
+
 void threadMan::stopJob()
 {
     if (isRunning()) {
-        // An exchange, where a store could hide the job's own clearing of busy from
-        // the reading below.
-        busy.exchange(false);
+        requestStop();
         wait();
     }
     // The job's last step clears busy; reading it orders all the job did before what
@@ -92,7 +126,7 @@ void threadMan::run()
         listVarFiles(QString(path));
         break;
     case 1:
-        inspectRow(row);
+        inspectPackage(QString(path));
         break;
     default:
         break;
@@ -268,13 +302,12 @@ void threadMan::fillVarTable()
     emit initTableSort();
 }
 
-void threadMan::inspectRow(int index)
+void threadMan::inspectPackage(const QString& archivePath)
 {
     zip = new HZip(nullptr);
     // A stop request ends the 7-Zip run in progress instead of waiting for it.
     zip->setStopCheck([this] { return busy.load(); });
-    if (index >= 0 && index < files.size()) {
-        const QString archivePath = files.at(index)->getFullPath();
+    if (!archivePath.isEmpty()) {
         // One listing serves both stages: the description's size is known before
         // anything is extracted.
         QVector<FILE_IN_VAR> records;

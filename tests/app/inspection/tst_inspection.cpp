@@ -8,7 +8,6 @@
 #include "hvararchive.h"
 #include "threadman.h"
 #include "thumbnailcache.h"
-#include "varfile.h"
 
 #include <QCheckBox>
 #include <QListWidget>
@@ -54,11 +53,6 @@ QStringList inspect(const QString& package, int stopAt = -1)
     QTableWidget table;
     QListWidget list;
     threadMan worker;
-    worker.files.append(new varFile(QFileInfo(package)));
-    worker.mode = 1;
-    worker.row = 0;
-    worker.table = &table;
-    worker.list = &list;
     QObject::connect(&worker, &threadMan::fillTable, &table,
                      [](int, int, int, QTableWidgetItem* cell) { delete cell; });
     // On the job's own thread, as a click would clear it between two items.
@@ -66,11 +60,11 @@ QStringList inspect(const QString& package, int stopAt = -1)
         &worker, &threadMan::setProg, &worker,
         [&worker, stopAt](int value) {
             if (stopAt >= 0 && value >= stopAt) {
-                worker.busy = false;
+                worker.requestStop();
             }
         },
         Qt::DirectConnection);
-    worker.startJob();
+    worker.startInspection(package, &table, &list, nullptr, false);
     // A worker still running here leaves the list short of what the caller expects.
     worker.wait(60000);
     worker.finishPictures(60000);
@@ -286,12 +280,12 @@ void TestInspection::scratchFolders()
 
     auto worker = std::make_unique<threadMan>();
     QCOMPARE(QDir(scratch).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-             QStringList{QFileInfo(worker->tempDir).fileName()});
-    QVERIFY(TestFiles::write(worker->tempDir + "/meta.json", "{}"));
-    QVERIFY(TestFiles::write(worker->tempDir + "/pictures-2/b.jpg", "x"));
+             QStringList{QFileInfo(worker->scratchFolder()).fileName()});
+    QVERIFY(TestFiles::write(worker->scratchFolder() + "/meta.json", "{}"));
+    QVERIFY(TestFiles::write(worker->scratchFolder() + "/pictures-2/b.jpg", "x"));
     // Another instance running at the same time keeps to a folder of its own.
-    QVERIFY(threadMan().tempDir != worker->tempDir);
-    QVERIFY(QFile::exists(worker->tempDir + "/meta.json"));
+    QVERIFY(threadMan().scratchFolder() != worker->scratchFolder());
+    QVERIFY(QFile::exists(worker->scratchFolder() + "/meta.json"));
     worker.reset();
     QCOMPARE(TestFiles::tree(scratch), QStringList());
 }
