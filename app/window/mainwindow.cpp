@@ -13,6 +13,7 @@
 #include "preferredwidthitem.h"
 #include "removalcheck.h"
 #include "settingsstore.h"
+#include "tablecolumns.h"
 
 #include <QAction>
 #include <QBoxLayout>
@@ -100,10 +101,10 @@ void MainWindow::setupWindow()
 {
     showMaximized();
 
-    worker.initTableColumns(ui->tableWidget_Var, 0);
+    TableColumns::set(ui->tableWidget_Var, TableColumns::Packages);
     ui->tableWidget_Var->horizontalHeader()->setSortIndicatorShown(true);
     std::fill(std::begin(sortState), std::end(sortState), 0);
-    worker.initTableColumns(ui->tableWidget_Depend, 1);
+    TableColumns::set(ui->tableWidget_Depend, TableColumns::Dependencies);
 
     QListWidget* contents = ui->listWidget_InVar;
     contents->setViewMode(QListView::IconMode);

@@ -17,7 +17,6 @@
 #include <QDebug>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QHeaderView>
 #include <QImage>
 #include <QTableWidget>
 #include <QTableWidgetItem>
@@ -53,9 +52,6 @@ threadMan::~threadMan()
 
 void threadMan::startJob()
 {
-    if (isRunning()) {
-        return;
-    }
     // Raised here rather than in run(), so that a stop asked for before the new
     // thread reaches its first step is not lost.
     busy = true;
@@ -144,30 +140,6 @@ void threadMan::clearTempDir()
     // Past inspections may still be writing into the folder.
     finishPictures(closeGraceMs);
     scratch.clear();
-}
-
-void threadMan::initTableColumns(QTableWidget* target, int kind)
-{
-    target->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    QStringList labels;
-    QList<int> widths;
-    if (kind == 0) {
-        labels =
-            QStringList{QStringLiteral(" "),  QStringLiteral("FileName"), QStringLiteral("Name"),
-                        QStringLiteral("MB"), QStringLiteral("Time"),     QStringLiteral("Path")};
-        widths = {15, 240, 180, 60, 130, 220};
-    } else if (kind == 1) {
-        labels = QStringList{QStringLiteral("Dependence Name"), QStringLiteral("Exist"),
-                             QStringLiteral("LicenseType")};
-        widths = {320, 50, 120};
-    } else {
-        return;
-    }
-    target->setColumnCount(labels.size());
-    target->setHorizontalHeaderLabels(labels);
-    for (int column = 0; column < widths.size(); ++column) {
-        target->setColumnWidth(column, widths.at(column));
-    }
 }
 
 QString threadMan::filePathAt(int index) const

@@ -70,7 +70,6 @@ public:
 
     /// How long closing gives past inspections to store their thumbnails.
     static constexpr int closeGraceMs = 100;
-    void initTableColumns(QTableWidget* target, int kind);
     QString filePathAt(int index) const;
     /// How many packages the last listing found; none while a listing rebuilds them.
     int packageCount() const { return listingRunning() ? 0 : int(files.size()); }
@@ -94,6 +93,7 @@ protected:
     void run() override;
 
 private:
+    // Starts the job the fields describe; the caller has made sure that none runs.
     void startJob();
     void listVarFiles(const QString& folder);
     void scanDir(const QString& folder);

@@ -111,7 +111,6 @@ private slots:
     void stoppedInspection();
     void cacheFileOfOthers_data();
     void cacheFileOfOthers();
-    void scratchFolders();
 
 private:
     QTemporaryDir dir;
@@ -268,26 +267,6 @@ void TestInspection::contents()
     QTRY_COMPARE_WITH_TIMEOUT(shown(w.contents),
                               QStringList({"Custom/claims.jpg placeholder", "Custom/honest.jpg red"}),
                               waitMs);
-}
-
-void TestInspection::scratchFolders()
-{
-    const QString scratch = QCoreApplication::applicationDirPath() + "/~tmp2";
-    QDir(scratch).removeRecursively();
-    // What a crashed instance left behind: its folder and a lock of a process that is gone.
-    QVERIFY(TestFiles::write(scratch + "/instance-crashed/pictures-1/a.jpg", "x"));
-    QVERIFY(TestFiles::write(scratch + "/.instance-crashed.lock", "999999999\ntst_inspection\n\n"));
-
-    auto worker = std::make_unique<threadMan>();
-    QCOMPARE(QDir(scratch).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-             QStringList{QFileInfo(worker->scratchFolder()).fileName()});
-    QVERIFY(TestFiles::write(worker->scratchFolder() + "/meta.json", "{}"));
-    QVERIFY(TestFiles::write(worker->scratchFolder() + "/pictures-2/b.jpg", "x"));
-    // Another instance running at the same time keeps to a folder of its own.
-    QVERIFY(threadMan().scratchFolder() != worker->scratchFolder());
-    QVERIFY(QFile::exists(worker->scratchFolder() + "/meta.json"));
-    worker.reset();
-    QCOMPARE(TestFiles::tree(scratch), QStringList());
 }
 
 void TestInspection::thumbnailCache_data()

@@ -1,6 +1,7 @@
 #include "listedwindow.h"
 #include "packagefiles.h"
 #include "referenceinsertion.h"
+#include "testfiles.h"
 #include "threadman.h"
 #include "varfile.h"
 
@@ -73,6 +74,7 @@ private slots:
     void stopListing();
     void oddFolders();
     void sortsLikeInsertion();
+    void scratchFolders();
 
 private:
     QTemporaryDir temp;
@@ -296,6 +298,26 @@ void TestListing::sortsLikeInsertion()
         QCOMPARE(actual.at(i)->getFullPath(), expected.at(i)->getFullPath());
         QCOMPARE(actual.at(i)->duplicate, expected.at(i)->duplicate);
     }
+}
+
+void TestListing::scratchFolders()
+{
+    const QString scratch = QCoreApplication::applicationDirPath() + "/~tmp2";
+    QDir(scratch).removeRecursively();
+    // What a crashed instance left behind: its folder and a lock of a process that is gone.
+    QVERIFY(TestFiles::write(scratch + "/instance-crashed/pictures-1/a.jpg", "x"));
+    QVERIFY(TestFiles::write(scratch + "/.instance-crashed.lock", "999999999\ntst_listing\n\n"));
+
+    auto worker = std::make_unique<threadMan>();
+    QCOMPARE(QDir(scratch).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList{QFileInfo(worker->scratchFolder()).fileName()});
+    QVERIFY(TestFiles::write(worker->scratchFolder() + "/meta.json", "{}"));
+    QVERIFY(TestFiles::write(worker->scratchFolder() + "/pictures-2/b.jpg", "x"));
+    // Another instance running at the same time keeps to a folder of its own.
+    QVERIFY(threadMan().scratchFolder() != worker->scratchFolder());
+    QVERIFY(QFile::exists(worker->scratchFolder() + "/meta.json"));
+    worker.reset();
+    QCOMPARE(TestFiles::tree(scratch), QStringList());
 }
 
 QTEST_MAIN(TestListing)
