@@ -20,13 +20,15 @@
 ///   Waiting, Ready, Queued -> GivenUp   stop() came first
 ///
 /// Whoever sees a picture Done owns its data from then on. Before the pictures are
-/// known, the readers read early pictures of their own; start waits for them to leave.
+/// known, the readers read early pictures of their own; the list waits for them to
+/// leave those.
 ///
 /// The stop check is stopped(): the inspection's `busy` cleared, or stop() called. How
 /// soon a stop takes effect: a wait for a picture or for the early readers within
-/// pollTime; a reader between two pictures, so within the one it reads, whose decoding
-/// is bounded to about 50 ms (see contentpictures.cpp); a reader without work at once,
-/// as stop() wakes it; a 7-Zip run at its next stop check (HZip::extractionStepMs).
+/// pollTime (20 ms); a reader between two pictures, so within the one it reads, whose
+/// decoding is bounded to about 50 ms (see contentpictures.cpp); a reader without work
+/// when stop() wakes it, which the inspection's release calls once the inspection has
+/// ended; a 7-Zip run at its next stop check (HZip::extractionStepMs, 5 ms).
 class PictureStages
 {
 public:
