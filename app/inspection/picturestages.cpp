@@ -1,8 +1,6 @@
 #include "picturestages.h"
 
-PictureStages::PictureStages(const std::atomic_bool& busy) : busy(busy)
-{
-}
+PictureStages::PictureStages(const std::atomic_bool& busy) : busy(busy) {}
 
 void PictureStages::stop()
 {

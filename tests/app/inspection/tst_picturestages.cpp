@@ -31,8 +31,8 @@ void TestPictureStages::readsWhatTheListWants()
         }
     });
     QVERIFY(stages.waitForEarlyReaders());
-    stages.list({Stage::Ready, Stage::Waiting, Stage::Ready, Stage::Done, Stage::Ready, Stage::Ready},
-                2);
+    stages.list(
+        {Stage::Ready, Stage::Waiting, Stage::Ready, Stage::Done, Stage::Ready, Stage::Ready}, 2);
     int waits = 0;
     QVERIFY(stages.waitFor(3, 2, [&] { ++waits; }));
     QCOMPARE(waits, 0);
