@@ -3,7 +3,8 @@
 # when they are missing. Uses sudo when not run as root.
 #   tools/install-deps.sh               what the README's commands need
 #   tools/install-deps.sh --hardening   also clang and libFuzzer for the fuzz targets
-#   tools/install-deps.sh --screenshots what tools/screenshot.sh and the screenshot scripts need
+#   tools/install-deps.sh --screenshots what tools/screenshot.sh, the screenshot scripts and
+#                                       tools/partsgraph.sh need
 #   tools/install-deps.sh --wincheck    also the MinGW-w64 cross compiler of tools/wincheck.sh
 # Further arguments name further packages.
 set -euo pipefail
@@ -17,8 +18,8 @@ required=(cmake make g++ pkg-config qtbase5-dev libqt5svg5-dev libqt5sql5-sqlite
 optional=(7zip)
 # Only CI's hardening stages need these (g++ brings the sanitizer runtimes itself).
 hardening=(clang libclang-rt-14-dev)
-# Pictures of the real window on a virtual screen.
-screenshots=(xvfb xauth imagemagick openbox)
+# Pictures of the real window on a virtual screen, and of the program's parts.
+screenshots=(xvfb xauth imagemagick openbox graphviz)
 wincheck=(g++-mingw-w64-x86-64-posix)
 for argument in "$@"; do
     case $argument in

@@ -3,8 +3,8 @@
 # any finding fails the run.
 #   tools/sanitize.sh address   AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer,
 #                               whole test suite (build-asan/)
-#   tools/sanitize.sh thread    ThreadSanitizer, the tests that start the worker thread
-#                               (build-tsan/)
+#   tools/sanitize.sh thread    ThreadSanitizer, the tests that start the worker thread or
+#                               picture readers (build-tsan/)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -22,7 +22,7 @@ address)
 thread)
     build=build-tsan
     sanitizers="thread"
-    tests=(-R "^tst_(listing|inspection|mainwindow)$")
+    tests=(-R "^tst_(listing|inspection|picturestages|mainwindow)$")
     # Qt is not built with TSan: memory that libc touches for Qt is not checked.
     export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:ignore_noninstrumented_modules=1:suppressions=$root/tests/sanitizers/tsan.supp:print_suppressions=0"
     ;;

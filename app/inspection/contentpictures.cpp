@@ -3,6 +3,7 @@
 #include "contentkind.h"
 #include "hvararchive.h"
 #include "hzip.h"
+#include "pictureextraction.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -22,9 +23,6 @@ const QSize iconSize(256, 256);
 // every pixel before scaling, about 12 ns a pixel.
 const qint64 maxScaledPixels = qint64(4096) * 4096;
 const qint64 maxWholePixels = qint64(2048) * 2048;
-// What 7-Zip may write into the scratch folder for one inspection, all pictures
-// together: a package must not fill the disk.
-const qint64 maxExtractedTotal = qint64(1024) * 1024 * 1024;
 // Pictures read ahead of the one the list waits for: enough to keep every core busy,
 // few enough that a package of thousands of pictures is not held in memory at once.
 const int readAhead = 64;
@@ -34,11 +32,6 @@ const int maxEarly = 128;
 // Thumbnails kept unencoded until the list is filled (a quarter of a MiB each); past
 // that, each is encoded as soon as it is read.
 const int maxKept = 512;
-// Files of the extraction looked at beyond the last one known to be begun: 7-Zip may
-// have skipped a few that it could not write.
-const int lookAhead = 16;
-// How often a wait looks at the stop request.
-const std::chrono::milliseconds pollTime(20);
 
 } // namespace
 
@@ -46,7 +39,7 @@ ContentPictures::ContentPictures(const QString& archivePath, const QString& temp
                                  const QString& iconDir, bool showBigImg,
                                  const std::atomic_bool& busy)
     : archivePath(archivePath), tempDir(tempDir), iconDir(iconDir), showBigImg(showBigImg),
-      busy(busy)
+      stages(busy)
 {
 }
 
@@ -54,18 +47,11 @@ ContentPictures::~ContentPictures()
 {
     stop();
     joinThreads();
-    if (!batchDir.isEmpty()) {
-        QDir(batchDir).removeRecursively();
-    }
 }
 
 void ContentPictures::stop()
 {
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        stopping = true;
-    }
-    changed.notify_all();
+    stages.stop();
 }
 
 void ContentPictures::joinThreads()
@@ -76,16 +62,11 @@ void ContentPictures::joinThreads()
     threads.clear();
 }
 
-bool ContentPictures::keepGoing() const
-{
-    return busy && !stopping;
-}
-
 void ContentPictures::lookUp()
 {
     package = ThumbnailCache::packageAt(archivePath);
     found = ThumbnailCache(ThumbnailCache::defaultFile(), ThumbnailCache::defaultCap, [this] {
-                return keepGoing();
+                return !stages.stopped();
             }).find(package);
     // Nearly every thumbnail stored is shown again, and the archive's own directory
     // names nearly every picture the listing will: those read before the listing says
@@ -106,8 +87,9 @@ void ContentPictures::lookUp()
             }
         }
     }
-    earlyReaders = qMax(1, QThread::idealThreadCount());
-    for (int reader = earlyReaders; reader > 0; --reader) {
+    const int readers = qMax(1, QThread::idealThreadCount());
+    stages.beginEarly(readers);
+    for (int reader = readers; reader > 0; --reader) {
         threads.emplace_back([this] { runReader(); });
     }
 }
@@ -116,7 +98,7 @@ void ContentPictures::runReader()
 {
     // An archive reader of this thread's own, opened when first needed.
     HVarArchive archive;
-    for (int at = nextEarly++; at < int(early.size()) && keepGoing(); at = nextEarly++) {
+    for (int at = nextEarly++; at < int(early.size()) && !stages.stopped(); at = nextEarly++) {
         Early& picture = early[size_t(at)];
         if (!picture.cached.isEmpty()) {
             picture.image = ThumbnailCache::decode(picture.cached);
@@ -124,12 +106,10 @@ void ContentPictures::runReader()
             picture.image = readInProcess(picture.member, picture.limit, archive);
         }
     }
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        --earlyReaders;
+    stages.leaveEarly();
+    for (int index = stages.next(); index >= 0; index = stages.next()) {
+        read(index, archive);
     }
-    changed.notify_all();
-    readQueued(archive);
 }
 
 void ContentPictures::start(const QVector<FILE_IN_VAR>& records)
@@ -137,14 +117,8 @@ void ContentPictures::start(const QVector<FILE_IN_VAR>& records)
     // The readers leave the early pictures; what they read is then in view. A stop
     // does not wait for them.
     nextEarly = int(early.size());
-    {
-        std::unique_lock<std::mutex> lock(mutex);
-        while (earlyReaders > 0) {
-            if (!keepGoing()) {
-                return;
-            }
-            changed.wait_for(lock, pollTime);
-        }
+    if (!stages.waitForEarlyReaders()) {
+        return;
     }
     QHash<QString, const Early*> earlyOf;
     for (const Early& picture : early) {
@@ -155,6 +129,7 @@ void ContentPictures::start(const QVector<FILE_IN_VAR>& records)
     // ignore case) in another case.
     QHash<QString, int> namesakes;
     QVector<Picture> made;
+    QVector<PictureStages::Stage> first;
     for (const FILE_IN_VAR& record : records) {
         ++namesakes[record.filePath.toLower()];
         const ContentKind kind = ContentKind::of(record.filePath);
@@ -166,16 +141,12 @@ void ContentPictures::start(const QVector<FILE_IN_VAR>& records)
             picture.placeholder = kind.placeholder;
             picture.hasCrc = directory.statedCrc(picture.member, picture.crc);
             made.append(picture);
+            first.append(PictureStages::Ready);
         }
-    }
-    if (!made.isEmpty()) {
-        batchDir = tempDir + QStringLiteral("/pictures-") +
-                   QUuid::createUuid().toString(QUuid::WithoutBraces);
     }
 
     // What the in-process reader refuses goes to 7-Zip, as do members that 7-Zip would
     // write over one another, which it reads as files.
-    QStringList missing;
     for (int index = 0; index < made.size(); ++index) {
         Picture& picture = made[index];
         const Early* read = earlyOf.value(picture.member);
@@ -184,170 +155,59 @@ void ContentPictures::start(const QVector<FILE_IN_VAR>& records)
         if (cached != found.constEnd() && cached->memberSize == picture.size &&
             picture.hasCrc && cached->crc == picture.crc) {
             picture.cached = cached->image;
-            picture.available = true;
             if (read && !read->cached.isEmpty() && !read->image.isNull()) {
                 picture.image = read->image;
-                picture.started = picture.done = true;
+                first[index] = PictureStages::Done;
                 picture.cached.clear();
             }
         } else if (namesake || !directory.readable(picture.member)) {
             picture.source = SevenZip;
-            missing << picture.member;
-            extractionOrder << index;
-            extractionFiles << extractedFile(picture.member);
-            writtenTwice << namesake;
+            first[index] = PictureStages::Waiting;
+            if (!extraction) {
+                extraction = std::make_unique<PictureExtraction>(
+                    archivePath, tempDir + QStringLiteral("/pictures-") +
+                                     QUuid::createUuid().toString(QUuid::WithoutBraces));
+            }
+            extraction->add(index, picture.member, namesake);
         } else {
             picture.source = InProcess;
-            picture.available = true;
             if (read && read->cached.isEmpty() && !read->image.isNull()) {
                 picture.image = picture.thumbnail = read->image;
-                picture.started = picture.done = true;
+                first[index] = PictureStages::Done;
                 ++kept;
             }
         }
     }
     early.clear();
     found.clear();
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        pictures = std::move(made);
-        listed = true;
-        if (!missing.isEmpty()) {
-            extraction = Running;
-        }
-        readEnd = readAhead;
-        startReading(readEnd);
-    }
-    if (!missing.isEmpty()) {
-        threads.emplace_back([this, missing] { extract(missing); });
-    }
-}
-
-void ContentPictures::extract(const QStringList& members)
-{
-    // An archive reader of this thread's own.
-    HZip zip;
-    const bool extracted =
-        zip.ExtractFiles(archivePath, members, batchDir, [this] { return watchExtraction(); });
-    std::lock_guard<std::mutex> lock(mutex);
-    extraction = extracted ? Extracted : Failed;
-    written = extractionFiles.size();
-    makeAvailable(0, written);
-}
-
-bool ContentPictures::watchExtraction()
-{
-    // 7-Zip writes one file after another: once it has begun a file, every file
-    // before it is whole.
-    int begunEnd = written;
-    const int end = qMin(extractionFiles.size(), written + 1 + lookAhead);
-    for (int next = written + 1; next < end; ++next) {
-        const QFileInfo file(extractionFiles.at(next));
-        if (file.exists() || file.isSymLink()) {
-            begunEnd = next;
-        }
-    }
-    if (begunEnd > written) {
-        for (int whole = written; whole < begunEnd; ++whole) {
-            writtenBytes += QFileInfo(extractionFiles.at(whole)).size();
-        }
-        std::lock_guard<std::mutex> lock(mutex);
-        makeAvailable(written, begunEnd);
-        written = begunEnd;
-    }
-    // The file being written counts too: 7-Zip is ended once a picture grows past what
-    // any may hold, or all past what an inspection may write, whatever the archive
-    // states. The file cut short goes, so that it is not read.
-    const QString current = extractionFiles.value(written);
-    const qint64 currentBytes = current.isEmpty() ? 0 : QFileInfo(current).size();
-    if (currentBytes > ContentKind::maxExtractedSize ||
-        writtenBytes + currentBytes > maxExtractedTotal) {
-        QFile::remove(current);
-        return false;
-    }
-    return keepGoing();
-}
-
-void ContentPictures::makeAvailable(int from, int to)
-{
-    for (int position = from; position < to; ++position) {
-        if (extraction != Running || !writtenTwice.at(position)) {
-            pictures[extractionOrder.at(position)].available = true;
-        }
-    }
-    startReading(readEnd);
-}
-
-void ContentPictures::startReading(int end)
-{
-    end = qMin(end, pictures.size());
-    for (int index = firstUnstarted; index < end; ++index) {
-        Picture& picture = pictures[index];
-        if (!picture.started && picture.available) {
-            picture.started = true;
-            queue.push_back(index);
-        }
-    }
-    while (firstUnstarted < pictures.size() && pictures.at(firstUnstarted).started) {
-        ++firstUnstarted;
-    }
-    changed.notify_all();
-}
-
-void ContentPictures::readQueued(HVarArchive& archive)
-{
-    std::unique_lock<std::mutex> lock(mutex);
-    for (;;) {
-        changed.wait(lock, [this] {
-            return stopping || !queue.empty() || (listed && firstUnstarted == pictures.size());
-        });
-        if (stopping || queue.empty()) {
-            return;
-        }
-        const int index = queue.front();
-        queue.pop_front();
-        lock.unlock();
-        read(index, archive);
-        lock.lock();
+    // The readers see the pictures once they are queued.
+    pictures = std::move(made);
+    stages.list(std::move(first), readAhead);
+    if (extraction) {
+        threads.emplace_back([this] { extraction->run(stages); });
     }
 }
 
 void ContentPictures::read(int index, HVarArchive& archive)
 {
-    std::unique_lock<std::mutex> lock(mutex);
-    const QString member = pictures.at(index).member;
-    const QByteArray cached = pictures.at(index).cached;
-    const Source source = pictures.at(index).source;
-    lock.unlock();
-
-    QImage image;
-    QImage thumbnail;
-    QByteArray encoded;
-    if (!keepGoing()) {
-        // Nobody waits for it any more.
-    } else if (source == Cache) {
-        image = ThumbnailCache::decode(cached);
+    // The picture is Reading: its data is this reader's until it is Done.
+    Picture& picture = pictures[index];
+    if (picture.source == Cache) {
+        picture.image = ThumbnailCache::decode(picture.cached);
     } else {
-        image = source == InProcess ? readInProcess(member, HVarArchive::defaultLimit, archive)
-                                    : readExtracted(member);
+        picture.image = picture.source == InProcess
+                            ? readInProcess(picture.member, HVarArchive::defaultLimit, archive)
+                            : readExtracted(picture.member);
         // Encoding for the cache waits until the list is filled, unless that would
         // hold too many thumbnails in memory.
-        if (!image.isNull() && kept.fetch_add(1) < maxKept) {
-            thumbnail = image;
-        } else if (!image.isNull()) {
-            encoded = ThumbnailCache::encode(image);
+        if (!picture.image.isNull() && kept.fetch_add(1) < maxKept) {
+            picture.thumbnail = picture.image;
+        } else if (!picture.image.isNull()) {
+            picture.encoded = ThumbnailCache::encode(picture.image);
         }
     }
-
-    lock.lock();
-    Picture& picture = pictures[index];
     picture.cached.clear();
-    picture.image = image;
-    picture.thumbnail = thumbnail;
-    picture.encoded = encoded;
-    picture.done = true;
-    lock.unlock();
-    changed.notify_all();
+    stages.finish(index);
 }
 
 QImage ContentPictures::take(const QString& memberPath,
@@ -357,23 +217,13 @@ QImage ContentPictures::take(const QString& memberPath,
     if (index < 0) {
         return QImage();
     }
-    std::unique_lock<std::mutex> lock(mutex);
-    readEnd = index + readAhead;
-    startReading(readEnd);
-    while (!pictures.at(index).done && busy) {
-        lock.unlock();
-        whileWaiting();
-        lock.lock();
-        if (!pictures.at(index).done) {
-            changed.wait_for(lock, pollTime);
-        }
-    }
+    QImage image;
     Picture& picture = pictures[index];
-    const QImage image = picture.image;
-    picture.image = QImage();
-    const QString placeholderName = picture.placeholder;
-    lock.unlock();
-    return image.isNull() ? placeholder(placeholderName) : image;
+    if (stages.waitFor(index, readAhead, whileWaiting)) {
+        image = picture.image;
+        picture.image = QImage();
+    }
+    return image.isNull() ? placeholder(picture.placeholder) : image;
 }
 
 void ContentPictures::remember(const std::function<bool()>& goOn)
@@ -384,7 +234,7 @@ void ContentPictures::remember(const std::function<bool()>& goOn)
     }
     // A 7-Zip run that failed or was cut off may have left files half written; a
     // picture without the directory's checksum could not be told from another later.
-    const bool extractedWell = extraction == Extracted;
+    const bool extractedWell = !extraction || extraction->succeeded();
     const auto keepable = [extractedWell](const Picture& picture) {
         return picture.hasCrc &&
                (picture.source == InProcess || (picture.source == SevenZip && extractedWell));
@@ -412,18 +262,13 @@ void ContentPictures::remember(const std::function<bool()>& goOn)
 void ContentPictures::encodeKept(const QVector<int>& indices,
                                  const std::function<bool()>& goOn)
 {
-    // The readers are done by now: their cores encode.
+    // The readers are done by now: their cores encode, each picture on one of them.
     std::atomic_int next{0};
     const auto encodeNext = [&] {
         for (int at = next++; at < indices.size() && goOn(); at = next++) {
-            std::unique_lock<std::mutex> lock(mutex);
-            const QImage thumbnail = pictures.at(indices.at(at)).thumbnail;
-            lock.unlock();
-            const QByteArray encoded = ThumbnailCache::encode(thumbnail);
-            lock.lock();
             Picture& picture = pictures[indices.at(at)];
+            picture.encoded = ThumbnailCache::encode(picture.thumbnail);
             picture.thumbnail = QImage();
-            picture.encoded = encoded;
         }
     };
     std::vector<std::thread> encoders;
@@ -436,16 +281,9 @@ void ContentPictures::encodeKept(const QVector<int>& indices,
     }
 }
 
-QString ContentPictures::extractedFile(const QString& member) const
-{
-    const QString file = QDir::cleanPath(batchDir + QLatin1Char('/') + member);
-    // A member path with ".." segments must not lead to a file outside our folder.
-    return file.startsWith(QDir::cleanPath(batchDir) + QLatin1Char('/')) ? file : QString();
-}
-
 QImage ContentPictures::readExtracted(const QString& member) const
 {
-    const QString file = extractedFile(member);
+    const QString file = extraction->fileOf(member);
     if (file.isEmpty()) {
         return QImage();
     }

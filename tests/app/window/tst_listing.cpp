@@ -1,6 +1,7 @@
 #include "listedwindow.h"
 #include "packagefiles.h"
 #include "referenceinsertion.h"
+#include "testfiles.h"
 #include "threadman.h"
 #include "varfile.h"
 
@@ -73,6 +74,7 @@ private slots:
     void stopListing();
     void oddFolders();
     void sortsLikeInsertion();
+    void scratchFolders();
 
 private:
     QTemporaryDir temp;
@@ -183,12 +185,9 @@ void TestListing::endsEarly()
     QVERIFY(makePackages(temp.path(), wide));
     QTableWidget table(3, 6);
     threadMan worker;
-    worker.mode = 0;
-    worker.path = temp.filePath(folder);
-    worker.table = &table;
     QSignalSpy sent(&worker, &threadMan::fillTable);
     QSignalSpy ended(&worker, &threadMan::initTableSort);
-    worker.startJob();
+    worker.startListing(temp.filePath(folder), &table, nullptr);
     if (stopped) {
         // Nothing is read while the scan rebuilds the records.
         QCOMPARE(worker.filePathAt(0), QString());
@@ -198,10 +197,10 @@ void TestListing::endsEarly()
     QCoreApplication::processEvents();
     QVERIFY(sent.isEmpty() && ended.isEmpty() && table.rowCount() == 0);
     // A stopped listing keeps the records it found, readable once it has ended.
-    QVERIFY(stopped || worker.files.isEmpty());
-    QCOMPARE(worker.filePathAt(0),
-             worker.files.isEmpty() ? QString() : worker.files.first()->getFullPath());
-    QVERIFY(worker.filePathAt(-1).isEmpty() && worker.filePathAt(worker.files.size()).isEmpty());
+    const int found = worker.packageCount();
+    QVERIFY(stopped || found == 0);
+    QCOMPARE(worker.filePathAt(0).endsWith("/p.var"), found > 0);
+    QVERIFY(worker.filePathAt(-1).isEmpty() && worker.filePathAt(found).isEmpty());
 }
 
 void TestListing::stopListing_data()
@@ -299,6 +298,26 @@ void TestListing::sortsLikeInsertion()
         QCOMPARE(actual.at(i)->getFullPath(), expected.at(i)->getFullPath());
         QCOMPARE(actual.at(i)->duplicate, expected.at(i)->duplicate);
     }
+}
+
+void TestListing::scratchFolders()
+{
+    const QString scratch = QCoreApplication::applicationDirPath() + "/~tmp2";
+    QDir(scratch).removeRecursively();
+    // What a crashed instance left behind: its folder and a lock of a process that is gone.
+    QVERIFY(TestFiles::write(scratch + "/instance-crashed/pictures-1/a.jpg", "x"));
+    QVERIFY(TestFiles::write(scratch + "/.instance-crashed.lock", "999999999\ntst_listing\n\n"));
+
+    auto worker = std::make_unique<threadMan>();
+    QCOMPARE(QDir(scratch).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList{QFileInfo(worker->scratchFolder()).fileName()});
+    QVERIFY(TestFiles::write(worker->scratchFolder() + "/meta.json", "{}"));
+    QVERIFY(TestFiles::write(worker->scratchFolder() + "/pictures-2/b.jpg", "x"));
+    // Another instance running at the same time keeps to a folder of its own.
+    QVERIFY(threadMan().scratchFolder() != worker->scratchFolder());
+    QVERIFY(QFile::exists(worker->scratchFolder() + "/meta.json"));
+    worker.reset();
+    QCOMPARE(TestFiles::tree(scratch), QStringList());
 }
 
 QTEST_MAIN(TestListing)

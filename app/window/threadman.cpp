@@ -17,7 +17,6 @@
 #include <QDebug>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QHeaderView>
 #include <QImage>
 #include <QTableWidget>
 #include <QTableWidgetItem>
@@ -53,21 +52,52 @@ threadMan::~threadMan()
 
 void threadMan::startJob()
 {
-    if (isRunning()) {
-        return;
-    }
     // Raised here rather than in run(), so that a stop asked for before the new
     // thread reaches its first step is not lost.
     busy = true;
     start(QThread::InheritPriority);
 }
 
+void threadMan::startListing(const QString& folder, QTableWidget* packages,
+                             std::shared_ptr<const LibraryCatalog> library)
+{
+    if (isRunning()) {
+        return;
+    }
+    mode = 0;
+    path = folder;
+    table = packages;
+    this->library = std::move(library);
+    startJob();
+}
+
+void threadMan::startInspection(const QString& archivePath, QTableWidget* dependencies,
+                                QListWidget* contents,
+                                std::shared_ptr<const LibraryCatalog> library, bool showBigImages)
+{
+    if (isRunning()) {
+        return;
+    }
+    mode = 1;
+    path = archivePath;
+    table = dependencies;
+    list = contents;
+    this->library = std::move(library);
+    showBigImg = showBigImages;
+    startJob();
+}
+
+void threadMan::requestStop()
+{
+    // An exchange, where a store could hide the job's own clearing of busy from a
+    // reading that follows.
+    busy.exchange(false);
+}
+
 void threadMan::stopJob()
 {
     if (isRunning()) {
-        // An exchange, where a store could hide the job's own clearing of busy from
-        // the reading below.
-        busy.exchange(false);
+        requestStop();
         wait();
     }
     // The job's last step clears busy; reading it orders all the job did before what
@@ -92,7 +122,7 @@ void threadMan::run()
         listVarFiles(QString(path));
         break;
     case 1:
-        inspectRow(row);
+        inspectPackage(QString(path));
         break;
     default:
         break;
@@ -110,30 +140,6 @@ void threadMan::clearTempDir()
     // Past inspections may still be writing into the folder.
     finishPictures(closeGraceMs);
     scratch.clear();
-}
-
-void threadMan::initTableColumns(QTableWidget* target, int kind)
-{
-    target->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    QStringList labels;
-    QList<int> widths;
-    if (kind == 0) {
-        labels =
-            QStringList{QStringLiteral(" "),  QStringLiteral("FileName"), QStringLiteral("Name"),
-                        QStringLiteral("MB"), QStringLiteral("Time"),     QStringLiteral("Path")};
-        widths = {15, 240, 180, 60, 130, 220};
-    } else if (kind == 1) {
-        labels = QStringList{QStringLiteral("Dependence Name"), QStringLiteral("Exist"),
-                             QStringLiteral("LicenseType")};
-        widths = {320, 50, 120};
-    } else {
-        return;
-    }
-    target->setColumnCount(labels.size());
-    target->setHorizontalHeaderLabels(labels);
-    for (int column = 0; column < widths.size(); ++column) {
-        target->setColumnWidth(column, widths.at(column));
-    }
 }
 
 QString threadMan::filePathAt(int index) const
@@ -268,13 +274,12 @@ void threadMan::fillVarTable()
     emit initTableSort();
 }
 
-void threadMan::inspectRow(int index)
+void threadMan::inspectPackage(const QString& archivePath)
 {
     zip = new HZip(nullptr);
     // A stop request ends the 7-Zip run in progress instead of waiting for it.
     zip->setStopCheck([this] { return busy.load(); });
-    if (index >= 0 && index < files.size()) {
-        const QString archivePath = files.at(index)->getFullPath();
+    if (!archivePath.isEmpty()) {
         // One listing serves both stages: the description's size is known before
         // anything is extracted.
         QVector<FILE_IN_VAR> records;

@@ -1,3 +1,6 @@
+// Part "window": the main window, its tabs, filter and status, the library report and
+// the worker it drives. The only part that talks to the user; uses the inspection, the
+// file actions and the library engine, and nothing uses it but the entry function.
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 

@@ -13,6 +13,7 @@
 #include "preferredwidthitem.h"
 #include "removalcheck.h"
 #include "settingsstore.h"
+#include "tablecolumns.h"
 
 #include <QAction>
 #include <QBoxLayout>
@@ -100,10 +101,10 @@ void MainWindow::setupWindow()
 {
     showMaximized();
 
-    worker.initTableColumns(ui->tableWidget_Var, 0);
+    TableColumns::set(ui->tableWidget_Var, TableColumns::Packages);
     ui->tableWidget_Var->horizontalHeader()->setSortIndicatorShown(true);
     std::fill(std::begin(sortState), std::end(sortState), 0);
-    worker.initTableColumns(ui->tableWidget_Depend, 1);
+    TableColumns::set(ui->tableWidget_Depend, TableColumns::Dependencies);
 
     QListWidget* contents = ui->listWidget_InVar;
     contents->setViewMode(QListView::IconMode);
@@ -225,7 +226,7 @@ void MainWindow::jobFinished()
 {
     // Arrives after all the job's signals. A listing started since keeps its "Stop":
     // busy stays raised until it ends.
-    if (worker.mode != 0 || !worker.busy) {
+    if (!worker.listingUnderway()) {
         showListingRunning(false);
     }
     if (!listingPending) {
@@ -233,7 +234,7 @@ void MainWindow::jobFinished()
     }
     listingPending = false;
     filter->apply();
-    libraryIndex->refresh(listedFolder, std::move(worker.listed));
+    libraryIndex->refresh(listedFolder, worker.takeListed());
     showCatalog();
 }
 
@@ -316,12 +317,8 @@ void MainWindow::on_pushButton_ListVar_clicked()
     if (worker.jobRunning()) {
         return;
     }
-    worker.mode = 0;
-    worker.path = folder;
-    worker.table = ui->tableWidget_Var;
-    worker.library = liveCatalog(folder);
     showListingRunning(true);
-    worker.startJob();
+    worker.startListing(folder, ui->tableWidget_Var, liveCatalog(folder));
     listedFolder = folder;
     listingPending = true;
     showCatalog();
@@ -353,13 +350,9 @@ void MainWindow::on_tableWidget_Var_itemSelectionChanged()
     const QString path = worker.filePathAt(index);
     ui->lineEdit_FileFullPath->setText(path);
     dependencyTabs->showPackage(path);
-    worker.mode = 1;
-    worker.row = index;
-    worker.library = liveCatalog(listedFolder);
-    worker.table = ui->tableWidget_Depend;
-    worker.list = ui->listWidget_InVar;
-    worker.showBigImg = ui->checkBox_ShowBigImg->checkState() == Qt::Checked;
-    worker.startJob();
+    worker.startInspection(path, ui->tableWidget_Depend, ui->listWidget_InVar,
+                           liveCatalog(listedFolder),
+                           ui->checkBox_ShowBigImg->checkState() == Qt::Checked);
 }
 
 void MainWindow::on_pushButton_FileLocation_clicked()

@@ -1,3 +1,7 @@
+// Part "library" (the library engine): the walk of a package folder, the index and its
+// database, the catalog and its presence rule, queries, reports, content references and
+// the command line. Uses Qt Core, Concurrent and Sql and Dovetalk only, never Gui or
+// Widgets, so that the command line and later tools run it headless.
 #ifndef LIBRARYINDEX_H
 #define LIBRARYINDEX_H
 

@@ -35,8 +35,18 @@ public:
     threadMan();
     ~threadMan() override;
 
-    /// Starts the job described by the job fields; does nothing while a job runs.
-    void startJob();
+    /// Lists `folder` into `packages`, taking the descriptions of unchanged packages
+    /// from `library`; does nothing while a job runs.
+    void startListing(const QString& folder, QTableWidget* packages,
+                      std::shared_ptr<const LibraryCatalog> library);
+    /// Inspects the package at `archivePath`: its dependencies into `dependencies`, each
+    /// looked up in `library`, its contents into `contents`; does nothing while a job runs.
+    void startInspection(const QString& archivePath, QTableWidget* dependencies,
+                         QListWidget* contents, std::shared_ptr<const LibraryCatalog> library,
+                         bool showBigImages);
+    /// Asks a running job to stop without waiting for it: it stops at its next check.
+    /// Safe from any thread, the job's own included.
+    void requestStop();
     /// Asks a running job to stop and waits until the thread has ended: within about
     /// 50 ms of an inspection, which leaves its picture readers to end without it.
     void stopJob();
@@ -44,6 +54,14 @@ public:
     bool jobRunning() const;
     /// Whether a listing runs, rebuilding `files`.
     bool listingRunning() const { return jobRunning() && mode == 0; }
+    /// Whether a listing was started and has not ended: from its start on, before its
+    /// thread runs too.
+    bool listingUnderway() const { return mode == 0 && busy; }
+    /// What the last listing found, as a catalog, handed over once; null when it was
+    /// stopped.
+    std::shared_ptr<const LibraryCatalog> takeListed() { return std::move(listed); }
+    /// This instance's own folder inside "~tmp2".
+    QString scratchFolder() const { return tempDir; }
 
     /// Waits up to `graceMs` for past inspections to store their thumbnails, then has
     /// them give up the rest; their readers end within one picture.
@@ -53,19 +71,9 @@ public:
 
     /// How long closing gives past inspections to store their thumbnails.
     static constexpr int closeGraceMs = 100;
-    void initTableColumns(QTableWidget* target, int kind);
     QString filePathAt(int index) const;
-
-    void listVarFiles(const QString& folder);
-    void scanDir(const QString& folder);
-    void fillVarTable();
-    void inspectRow(int index);
-    /// `records` is the archive's listing; the description is read only when it is
-    /// listed at maxMetaSize bytes or less.
-    void checkDependencies(const QString& archivePath, const QVector<FILE_IN_VAR>& records);
-    /// Fills the content list with the members of `records`, with the pictures read
-    /// by `pictures`, started on them.
-    void listVarContents(QVector<FILE_IN_VAR>& records, ContentPictures& pictures);
+    /// How many packages the last listing found; none while a listing rebuilds them.
+    int packageCount() const { return listingRunning() ? 0 : int(files.size()); }
 
     /// A package description larger than this is not read: it would take as much disk
     /// and memory as its package asks for. The library index reads up to the same size.
@@ -75,25 +83,6 @@ public:
     /// colours the row of each one dealt with; true when at least one was. Runs on
     /// the GUI thread and refuses while a listing rebuilds `files`.
     bool moveOrDeleteItems(QList<QTableWidgetItem*> items, int actionMode, QString destPath);
-
-    int mode = -1;
-    QString path;
-    int row = 0;
-    QTableWidget* table = nullptr;
-    QListWidget* list = nullptr;
-    // Raised while a job runs; cleared by the window to ask the job to stop.
-    std::atomic_bool busy{false};
-    bool showBigImg = false;
-    HZip* zip = nullptr;
-    // This instance's own folder inside "~tmp2".
-    QString tempDir;
-    QVector<varFile*> files;
-    /// The library as the window knows it: what a listing takes the descriptions of
-    /// unchanged packages from, and what an inspection asks which dependencies are
-    /// present.
-    std::shared_ptr<const LibraryCatalog> library;
-    /// What the last listing found, as a catalog; null when it was stopped.
-    std::shared_ptr<const LibraryCatalog> listed;
 
 signals:
     void fillTable(int table, int row, int column, QTableWidgetItem* item);
@@ -105,6 +94,37 @@ protected:
     void run() override;
 
 private:
+    // Starts the job the fields describe; the caller has made sure that none runs.
+    void startJob();
+    void listVarFiles(const QString& folder);
+    void scanDir(const QString& folder);
+    void fillVarTable();
+    void inspectPackage(const QString& archivePath);
+    /// `records` is the archive's listing; the description is read only when it is
+    /// listed at maxMetaSize bytes or less.
+    void checkDependencies(const QString& archivePath, const QVector<FILE_IN_VAR>& records);
+    /// Fills the content list with the members of `records`, with the pictures read
+    /// by `pictures`, started on them.
+    void listVarContents(QVector<FILE_IN_VAR>& records, ContentPictures& pictures);
+
+    // What the job started last is to do.
+    int mode = -1;
+    // The folder listed, or the package inspected.
+    QString path;
+    QTableWidget* table = nullptr;
+    QListWidget* list = nullptr;
+    // Raised while a job runs; cleared by requestStop() to ask the job to stop.
+    std::atomic_bool busy{false};
+    bool showBigImg = false;
+    HZip* zip = nullptr;
+    QString tempDir;
+    QVector<varFile*> files;
+    /// The library as the window knows it: what a listing takes the descriptions of
+    /// unchanged packages from, and what an inspection asks which dependencies are
+    /// present.
+    std::shared_ptr<const LibraryCatalog> library;
+    std::shared_ptr<const LibraryCatalog> listed;
+
     InstanceScratch scratch;
     PictureRelease pictureRelease;
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #ifdef Q_OS_WIN
+#include <QDateTime>
 #include <QSet>
 #else
 #include <cstring>

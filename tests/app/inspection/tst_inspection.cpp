@@ -8,7 +8,6 @@
 #include "hvararchive.h"
 #include "threadman.h"
 #include "thumbnailcache.h"
-#include "varfile.h"
 
 #include <QCheckBox>
 #include <QListWidget>
@@ -54,11 +53,6 @@ QStringList inspect(const QString& package, int stopAt = -1)
     QTableWidget table;
     QListWidget list;
     threadMan worker;
-    worker.files.append(new varFile(QFileInfo(package)));
-    worker.mode = 1;
-    worker.row = 0;
-    worker.table = &table;
-    worker.list = &list;
     QObject::connect(&worker, &threadMan::fillTable, &table,
                      [](int, int, int, QTableWidgetItem* cell) { delete cell; });
     // On the job's own thread, as a click would clear it between two items.
@@ -66,11 +60,11 @@ QStringList inspect(const QString& package, int stopAt = -1)
         &worker, &threadMan::setProg, &worker,
         [&worker, stopAt](int value) {
             if (stopAt >= 0 && value >= stopAt) {
-                worker.busy = false;
+                worker.requestStop();
             }
         },
         Qt::DirectConnection);
-    worker.startJob();
+    worker.startInspection(package, &table, &list, nullptr, false);
     // A worker still running here leaves the list short of what the caller expects.
     worker.wait(60000);
     worker.finishPictures(60000);
@@ -117,7 +111,6 @@ private slots:
     void stoppedInspection();
     void cacheFileOfOthers_data();
     void cacheFileOfOthers();
-    void scratchFolders();
 
 private:
     QTemporaryDir dir;
@@ -274,26 +267,6 @@ void TestInspection::contents()
     QTRY_COMPARE_WITH_TIMEOUT(shown(w.contents),
                               QStringList({"Custom/claims.jpg placeholder", "Custom/honest.jpg red"}),
                               waitMs);
-}
-
-void TestInspection::scratchFolders()
-{
-    const QString scratch = QCoreApplication::applicationDirPath() + "/~tmp2";
-    QDir(scratch).removeRecursively();
-    // What a crashed instance left behind: its folder and a lock of a process that is gone.
-    QVERIFY(TestFiles::write(scratch + "/instance-crashed/pictures-1/a.jpg", "x"));
-    QVERIFY(TestFiles::write(scratch + "/.instance-crashed.lock", "999999999\ntst_inspection\n\n"));
-
-    auto worker = std::make_unique<threadMan>();
-    QCOMPARE(QDir(scratch).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-             QStringList{QFileInfo(worker->tempDir).fileName()});
-    QVERIFY(TestFiles::write(worker->tempDir + "/meta.json", "{}"));
-    QVERIFY(TestFiles::write(worker->tempDir + "/pictures-2/b.jpg", "x"));
-    // Another instance running at the same time keeps to a folder of its own.
-    QVERIFY(threadMan().tempDir != worker->tempDir);
-    QVERIFY(QFile::exists(worker->tempDir + "/meta.json"));
-    worker.reset();
-    QCOMPARE(TestFiles::tree(scratch), QStringList());
 }
 
 void TestInspection::thumbnailCache_data()

@@ -1,7 +1,11 @@
+// Part "inspection": what one package holds, its member index, content kinds, the
+// pictures read from it, their thumbnail cache and the feed into the content list.
+// Uses Qt and Dovetalk only; knows nothing of the library engine or the window.
 #ifndef CONTENTPICTURES_H
 #define CONTENTPICTURES_H
 
 #include "hvararchive.h"
+#include "picturestages.h"
 #include "thumbnailcache.h"
 
 #include <QHash>
@@ -11,13 +15,12 @@
 #include <QVector>
 
 #include <atomic>
-#include <condition_variable>
-#include <deque>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <thread>
 #include <vector>
 
+class PictureExtraction;
 class QImageReader;
 struct FILE_IN_VAR;
 
@@ -26,8 +29,8 @@ struct FILE_IN_VAR;
 /// Those that the in-process reader refuses (such as a name the archive holds twice)
 /// are taken out in one 7-Zip run of their own, each read as soon as 7-Zip has
 /// written it and deleted once read. A picture that cannot be had shows its
-/// placeholder. Reading ends soon after `busy` is cleared or stop() is called (see
-/// contentpictures.cpp for how soon).
+/// placeholder. Each picture's stage is kept by PictureStages, which says how soon
+/// reading ends after `busy` is cleared or stop() is called.
 class ContentPictures
 {
 public:
@@ -67,6 +70,8 @@ private:
         InProcess,
         SevenZip,
     };
+    // Written by start(); then, while it is Reading, by its reader only, and once it is
+    // Done by whoever saw that.
     struct Picture
     {
         QString member;
@@ -76,43 +81,25 @@ private:
         bool hasCrc = false;
         quint32 crc = 0;
         Source source = Cache;
-        QByteArray cached;      // the thumbnail found in the cache, until it is read
-        bool available = false; // cached, unpacked in process, or written whole by 7-Zip
-        bool started = false;
-        bool done = false;
+        QByteArray cached;  // the thumbnail found in the cache, until it is read
         QImage image;       // until taken
         QImage thumbnail;   // kept for the cache, encoded once the list is filled
         QByteArray encoded; // for the cache, where too many were kept
     };
-    enum Extraction
-    {
-        Running,
-        Extracted,
-        Failed,
-    };
 
     void runReader();
-    void extract(const QStringList& members);
-    bool watchExtraction();
-    void makeAvailable(int from, int to);
-    void startReading(int end);
-    void readQueued(HVarArchive& archive);
     void read(int index, HVarArchive& archive);
     QImage readInProcess(const QString& member, qint64 limit, HVarArchive& archive) const;
-    QString extractedFile(const QString& member) const;
     static QImage readThumbnail(QImageReader& reader);
     QImage readExtracted(const QString& member) const;
     void encodeKept(const QVector<int>& indices, const std::function<bool()>& goOn);
     void joinThreads();
-    bool keepGoing() const;
 
     QString archivePath;
     QString tempDir;
     QString iconDir;
-    QString batchDir;
     bool showBigImg;
-    const std::atomic_bool& busy;
-    std::atomic_bool stopping{false};
+    PictureStages stages;
     std::atomic_int kept{0};
     ThumbnailCache::Package package;
     QHash<QString, ThumbnailCache::Entry> found;
@@ -121,7 +108,7 @@ private:
     HVarArchive directory;
     // Pictures read while 7-Zip lists the archive: thumbnails of `found` and pictures of
     // the archive's directory, each read by one reader into its place; start() takes
-    // them once every reader has left them (`earlyReaders`, guarded by `mutex`).
+    // them once every reader has left them.
     struct Early
     {
         QString member;
@@ -131,28 +118,10 @@ private:
     };
     std::vector<Early> early;
     std::atomic_int nextEarly{0};
-    int earlyReaders = 0;
-    // The extracted pictures in 7-Zip's order, and how many of them it has written
-    // whole; only the extraction thread changes the count. A picture whose file 7-Zip
-    // may write twice is available only when the run is over.
-    QVector<int> extractionOrder;
-    QStringList extractionFiles; // empty where the member would land outside our folder
-    QVector<bool> writtenTwice;
-    int written = 0;
-    qint64 writtenBytes = 0; // of the files written whole; only the extraction thread uses it
-
-    // Guards what the threads share with the inspection: the pictures, the state of
-    // the extraction and the pictures whose reading may start. Standard locks, which
-    // thread checkers see.
-    std::mutex mutex;
-    std::condition_variable changed;
     QVector<Picture> pictures;
     QHash<QString, int> indexOf;
-    Extraction extraction = Extracted;
-    bool listed = false; // the pictures are known: readers end once all are started
-    std::deque<int> queue;
-    int firstUnstarted = 0;
-    int readEnd = 0;
+    // The pictures that 7-Zip takes out; none when the reader takes them all.
+    std::unique_ptr<PictureExtraction> extraction;
     std::vector<std::thread> threads;
 
     QHash<QString, QImage> placeholders;

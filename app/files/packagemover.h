@@ -1,3 +1,6 @@
+// Part "files" (file actions): moving and trashing packages, showing them in the file
+// manager, the instance's scratch folder and the data files beside the program. Uses
+// the library engine's package records, Qt and Dovetalk; never the window.
 #ifndef PACKAGEMOVER_H
 #define PACKAGEMOVER_H
 
