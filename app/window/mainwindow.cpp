@@ -59,6 +59,7 @@ MainWindow::~MainWindow()
     // arrive: take them now into tables without rows, which delete each at once. The
     // end of the listing comes with them and must not start the index again.
     listingPending = false;
+    indexPending = false;
     ui->tableWidget_Var->setRowCount(0);
     ui->tableWidget_Depend->setRowCount(0);
     QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
@@ -229,11 +230,23 @@ void MainWindow::jobFinished()
     if (!worker.listingUnderway()) {
         showListingRunning(false);
     }
-    if (!listingPending) {
+    // A job started since the listing ended leaves the rest to its own end.
+    if (!listingPending || worker.jobRunning()) {
         return;
     }
     listingPending = false;
     filter->apply();
+    followListing();
+}
+
+void MainWindow::followListing()
+{
+    // Only once no job runs: a job started since the listing ended would share what it
+    // found, and one that lists again replaces it.
+    if (!indexPending || worker.jobRunning()) {
+        return;
+    }
+    indexPending = false;
     libraryIndex->refresh(listedFolder, worker.takeListed());
     showCatalog();
 }
@@ -321,6 +334,7 @@ void MainWindow::on_pushButton_ListVar_clicked()
     worker.startListing(folder, ui->tableWidget_Var, liveCatalog(folder));
     listedFolder = folder;
     listingPending = true;
+    indexPending = true;
     showCatalog();
 }
 
@@ -346,6 +360,8 @@ void MainWindow::on_tableWidget_Var_itemSelectionChanged()
         return;
     }
     worker.stopJob();
+    // A click that comes before the end of a listing was taken up finds its packages all the same.
+    followListing();
     const int index = selected.first()->data(Qt::UserRole).toInt();
     const QString path = worker.filePathAt(index);
     ui->lineEdit_FileFullPath->setText(path);

@@ -65,6 +65,8 @@ private:
     /// bar's part and the report window.
     void setupLibrary();
     void jobFinished();
+    /// Hands what the last listing found to the library index, once no job runs.
+    void followListing();
     /// The index's catalog of `folder`, read as far as it is; null for another folder.
     std::shared_ptr<const LibraryCatalog> liveCatalog(const QString& folder) const;
     /// The index's catalog when it is one of the folder listed and has been read once;
@@ -102,10 +104,11 @@ private:
     PackageFilter* filter = nullptr;
     DependencyTabs* dependencyTabs = nullptr;
     LibraryWindow* libraryWindow = nullptr;
-    // The folder of the running or last listing, and whether the index has yet to
-    // follow it.
+    // The folder of the running or last listing, whether the window has yet to take up
+    // its end, and whether the index has yet to follow it.
     QString listedFolder;
     bool listingPending = false;
+    bool indexPending = false;
 };
 
 #endif // MAINWINDOW_H

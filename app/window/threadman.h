@@ -58,8 +58,8 @@ public:
     /// thread runs too.
     bool listingUnderway() const { return mode == 0 && busy; }
     /// What the last listing found, as a catalog, handed over once; null when it was
-    /// stopped.
-    std::shared_ptr<const LibraryCatalog> takeListed() { return std::move(listed); }
+    /// stopped, or while a job runs (a listing started since rebuilds it).
+    std::shared_ptr<const LibraryCatalog> takeListed() { return jobRunning() ? nullptr : std::move(listed); }
     /// This instance's own folder inside "~tmp2".
     QString scratchFolder() const { return tempDir; }
 
