@@ -40,6 +40,13 @@ QString listingRoot(const QString& folder)
 threadMan::threadMan() : scratch(scratchDirectory(QStringLiteral("~tmp2")))
 {
     qRegisterMetaType<QTableWidgetItem*>("QTableWidgetItem*");
+    qRegisterMetaType<QTableWidget*>("QTableWidget*");
+    // A selection is cleared before its rows go, so that their removal is not taken
+    // for the user's choice of a package, which would stop this very listing.
+    connect(this, &threadMan::tableRowCount, this, [](QTableWidget* target, int count) {
+        target->clearSelection();
+        target->setRowCount(count);
+    });
     tempDir = scratch.path();
 }
 
@@ -162,18 +169,9 @@ void threadMan::clearFiles()
 
 void threadMan::setTableRowCount(int count)
 {
-    // Widgets belong to the GUI thread; a queued call keeps the order of the
-    // signals that follow it. A selection is cleared before its rows go, so that
-    // their removal is not taken for the user's choice of a package, which would
-    // stop this very listing.
-    QTableWidget* target = table;
-    QMetaObject::invokeMethod(
-        target,
-        [target, count] {
-            target->clearSelection();
-            target->setRowCount(count);
-        },
-        Qt::QueuedConnection);
+    // Widgets belong to the GUI thread; a queued signal keeps the order of the signals
+    // that follow it, and Qt copies what it carries.
+    emit tableRowCount(table, count);
 }
 
 void threadMan::listVarFiles(const QString& folder)

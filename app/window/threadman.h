@@ -89,6 +89,8 @@ signals:
     void setProg(int pos1, int pos2);
     void fileTableItemColor(int row, QColor color);
     void initTableSort();
+    /// The table's rows are to be `count`, placed on the GUI thread in the order sent.
+    void tableRowCount(QTableWidget* table, int count);
 
 protected:
     void run() override;
