@@ -4,19 +4,22 @@
 
 #include <QCoreApplication>
 #include <QThread>
-#include <QtConcurrent>
 
 #include <algorithm>
 #include <future>
+#include <thread>
 
 std::shared_ptr<const LibraryCatalog> LibraryCatalog::shared(QVector<IndexedPackage> packages,
                                                              LocalContent local)
 {
     return std::shared_ptr<const LibraryCatalog>(
         new LibraryCatalog(std::move(packages), std::move(local)), [](const LibraryCatalog* catalog) {
+            // Small ones go at once; a thread of its own (not a pooled one) also lets
+            // the thread sanitizer see the hand-over.
             const QCoreApplication* application = QCoreApplication::instance();
-            if (application != nullptr && QThread::currentThread() == application->thread()) {
-                QtConcurrent::run([catalog] { delete catalog; });
+            if (application != nullptr && QThread::currentThread() == application->thread() &&
+                catalog->packages().size() >= 2000) {
+                std::thread([catalog] { delete catalog; }).detach();
             } else {
                 delete catalog;
             }
