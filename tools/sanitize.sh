@@ -36,5 +36,9 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLMARK_BUILD_BENCH
     "-DQUILLMARK_SANITIZE=$sanitizers"
 cmake --build "$build" -j"$jobs"
 cd "$build"
-# Instrumented tests run several times slower than the plain ones.
-ctest --output-on-failure -j"$jobs" --timeout 1500 "${tests[@]}"
+# Instrumented tests run several times slower than the plain ones. Qt starts 7-Zip with a
+# bare clone, which the sanitizers' runtimes do not see: now and then the child of a
+# parent with many threads hangs in their locks before it becomes 7-Zip, and the test
+# with it. Such a test, and only one that timed out, runs once more; a finding still
+# fails the run.
+ctest --output-on-failure -j"$jobs" --timeout 1500 --repeat after-timeout:2 "${tests[@]}"
