@@ -257,14 +257,7 @@ void LibraryIndex::publish(quint64 serial, std::shared_ptr<const LibraryCatalog>
     if (serial != jobSerial || !jobStop) {
         return;
     }
-    readyFlag = true;
-    if (touched.isEmpty()) {
-        snapshot = std::move(declared);
-        emit ready();
-    } else {
-        // Moves and deletes made meanwhile stay made.
-        rebuild(std::move(declared), touched);
-    }
+    adopt(std::move(declared));
 }
 
 void LibraryIndex::finish(quint64 serial, std::shared_ptr<const LibraryCatalog> result)
@@ -274,6 +267,11 @@ void LibraryIndex::finish(quint64 serial, std::shared_ptr<const LibraryCatalog> 
         return;
     }
     jobStop.reset();
+    adopt(std::move(result));
+}
+
+void LibraryIndex::adopt(std::shared_ptr<const LibraryCatalog> result)
+{
     readyFlag = true;
     if (touched.isEmpty()) {
         snapshot = std::move(result);

@@ -78,6 +78,8 @@ private:
     void start(const QStringList& paths, bool whole, std::shared_ptr<const LibraryCatalog> base,
                std::shared_ptr<const LibraryCatalog> listed = nullptr);
     void finish(quint64 serial, std::shared_ptr<const LibraryCatalog> result);
+    /// Takes a job's result as the catalog, with the moves and deletes made meanwhile.
+    void adopt(std::shared_ptr<const LibraryCatalog> result);
     /// Makes the catalog `from` with `paths` as they are now on another thread; until
     /// it is there, catalog() waits for it.
     void rebuild(std::shared_ptr<const LibraryCatalog> from, const QStringList& paths);
