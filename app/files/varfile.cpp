@@ -1,13 +1,9 @@
 #include "varfile.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 #include <vector>
-
-varFile::varFile(const QFileInfo& info)
-    : fullPath(info.filePath()), fileSize(info.size()), fileName(info.fileName()),
-      modified(info.lastModified())
-{
-}
 
 varFile::varFile(const IndexedPackage& package)
     : fullPath(package.path), fileSize(package.size), fileName(package.fileName),

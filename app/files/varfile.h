@@ -5,7 +5,6 @@
 #include "shellfileops.h"
 
 #include <QDateTime>
-#include <QFileInfo>
 #include <QObject>
 #include <QString>
 #include <QVector>
@@ -15,7 +14,6 @@ class varFile : public QObject
 {
     Q_OBJECT
 public:
-    explicit varFile(const QFileInfo& info);
     /// The record of a package as the folder walk found it.
     explicit varFile(const IndexedPackage& package);
 

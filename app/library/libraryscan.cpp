@@ -13,7 +13,6 @@
 #include <memory>
 #include <vector>
 
-
 namespace {
 
 // Whether `known` still tells what `file` holds; a file that could not be read is

@@ -1,3 +1,4 @@
+#include "folderwalk.h"
 #include "listedwindow.h"
 #include "packagefiles.h"
 #include "referenceinsertion.h"
@@ -287,9 +288,9 @@ void TestListing::sortsLikeInsertion()
         const QString path = temp.filePath(QStringLiteral("sorted/%1/").arg(i)) +
                              pool.at(random.bounded(pool.size()));
         QVERIFY(PackageFiles::create(path, random.bounded(3)));
-        owned.push_back(std::make_unique<varFile>(QFileInfo(path)));
+        owned.push_back(std::make_unique<varFile>(FolderWalk::package(path)));
         referenceInsert(expected, owned.back().get());
-        owned.push_back(std::make_unique<varFile>(QFileInfo(path)));
+        owned.push_back(std::make_unique<varFile>(FolderWalk::package(path)));
         actual.append(owned.back().get());
     }
     varFile::sortByName(actual);
