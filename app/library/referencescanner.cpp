@@ -307,6 +307,10 @@ bool ReferenceScanner::referenceIn(const char* text, int length)
         return false;
     }
     name.chop(2);
+    // A leading byte-order mark would vanish in decoding and leave no creator.
+    if (name.startsWith("\xEF\xBB\xBF")) {
+        return false;
+    }
     // Creator and package without ".", then the version.
     int dots[2] = {-1, -1};
     bool ascii = true;

@@ -16,8 +16,9 @@
 ///
 /// The work is bounded: only the bytes just before each ":/" are looked at, so a
 /// string of any length costs one pass and no memory; names longer than
-/// maxNameBytes, holding NUL, control characters, "\" or invalid UTF-8 are no
-/// references; past maxReferences distinct names the rest are dropped.
+/// maxNameBytes, holding NUL, control characters, "\" or invalid UTF-8, or beginning
+/// with a byte-order mark are no references; past maxReferences distinct names the
+/// rest are dropped.
 /// Bytes that are not JSON or not UTF-8 are scanned as text all the same.
 class ReferenceScanner
 {

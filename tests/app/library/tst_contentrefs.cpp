@@ -61,7 +61,8 @@ void TestContentRefs::scanner_data()
     row("escapes", R"(["A.B.1:\/x", "E\u002eF.2:/x", "G.H.3\u003a\u002fx", "I.J.4\u003A\u002Fx",)"
                    R"( "\ud83d\ude00.K.5:/x", "\"L.M.6:/x", "x\"N.O.7:/", "P\\.Q.8:/", "R\n.S.9:/"])",
         {"A.B.1", "E.F.2", "G.H.3", "I.J.4", "\U0001F600.K.5"});
-    row("bad names", QByteArray(R"(["\ud83d.B.1:/x", "A\u0000.B.1:/x", ")") + "\xff.B.1:/\", \"A" + '\0' + ".B.1:/\"]",
+    row("bad names", QByteArray(R"(["\ud83d.B.1:/x", "A\u0000.B.1:/x", "\ufeff.B.1:/x", ")") + "\xff.B.1:/\", \"A" +
+                         '\0' + ".B.1:/\", \"\xEF\xBB\xBF.B.1:/\", \"\xEF\xBB\xBF" "A.B.1:/\"]",
         {});
     row("text that is no JSON", QByteArray("\xff\xfe") + '\0' + "{{{ \"\xc3\xa9.B.1:/x\" ]]] \"Z.Y.2:/",
         {"\xc3\xa9.B.1", "Z.Y.2"});
