@@ -248,8 +248,7 @@ void LibraryIndex::start(const QStringList& paths, bool whole, std::shared_ptr<c
     // Owned by the index, so that its destructor finds every thread still running.
     thread->setParent(this);
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-    // The user's own work comes first: the index takes what the cores leave.
-    thread->start(QThread::IdlePriority);
+    thread->start(threadPriority);
 }
 
 void LibraryIndex::publish(quint64 serial, std::shared_ptr<const LibraryCatalog> declared)

@@ -11,6 +11,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QThread>
 
 #include <atomic>
 #include <future>
@@ -49,6 +50,10 @@ public:
     /// the parent of a folder named "AddonPackages" (any case); none when `local` is
     /// false. Off until set.
     void setContentReading(bool read, bool local = true, const QString& gameFolder = QString());
+    /// The priority of the threads of refreshes and updates started from now on:
+    /// IdlePriority unless set, so that the user's own work comes first and the index
+    /// takes what the cores leave.
+    void setPriority(QThread::Priority priority) { threadPriority = priority; }
     /// Ends a running refresh or update within 100 ms (no ready() for it).
     void stop();
     bool isRunning() const { return jobStop != nullptr; }
@@ -93,6 +98,7 @@ private:
 
     QString database;
     QString current;
+    QThread::Priority threadPriority = QThread::IdlePriority;
     bool contentReading = false;
     bool localContent = true;
     QString gameFolder; // as given; empty: found from the folder

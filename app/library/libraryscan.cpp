@@ -22,9 +22,9 @@ bool sameFile(const IndexedPackage& known, const IndexedPackage& file)
     return !known.unreadable && known.size == file.size && known.modified == file.modified;
 }
 
-// Runs work(0) to work(total - 1) on all cores, at idle priority: the user's own work
-// comes first, the index takes what the cores leave. Reports progress at most 20
-// times a second, from the calling thread only.
+// Runs work(0) to work(total - 1) on all cores, at the calling thread's priority (the
+// index's, idle unless set). Reports progress at most 20 times a second, from the
+// calling thread only.
 void onAllCores(int total, const std::function<void(int)>& work, const std::atomic<bool>& stop,
                 const std::function<void(int done, int total)>& progress)
 {
@@ -43,7 +43,7 @@ void onAllCores(int total, const std::function<void(int)>& work, const std::atom
     std::vector<std::unique_ptr<QThread>> threads;
     for (int i = 0; i < count; ++i) {
         threads.emplace_back(QThread::create(run));
-        threads.back()->start(QThread::IdlePriority);
+        threads.back()->start(QThread::currentThread()->priority());
     }
     for (auto& thread : threads) {
         while (!thread->wait(50)) {
