@@ -34,6 +34,14 @@ inline int compareCaseless(const QString& a, const QString& b)
     return a.size() - b.size();
 }
 
+/// The order of names in every report: ignoring case, and names that differ only in
+/// case as written.
+inline bool caselessLess(const QString& a, const QString& b)
+{
+    const int c = compareCaseless(a, b);
+    return c != 0 ? c < 0 : a < b;
+}
+
 /// A string as a hash key that ignores case, without making a lower-case copy.
 struct CaselessKey
 {

@@ -1,5 +1,6 @@
 #include "librarycatalog.h"
 
+#include "caselesskey.h"
 #include "packagename.h"
 
 #include <QCoreApplication>
@@ -7,6 +8,7 @@
 
 #include <algorithm>
 #include <future>
+#include <numeric>
 #include <thread>
 
 std::shared_ptr<const LibraryCatalog> LibraryCatalog::shared(QVector<IndexedPackage> packages,
@@ -101,6 +103,22 @@ const LibraryCatalog::References& LibraryCatalog::content() const
     return used;
 }
 
+const QVector<int>& LibraryCatalog::namePlaces() const
+{
+    std::call_once(placesMade, [this] {
+        QVector<int> order(names.size());
+        std::iota(order.begin(), order.end(), 0);
+        std::sort(order.begin(), order.end(), [this](int a, int b) { return caselessLess(names[a], names[b]); });
+        places.resize(names.size());
+        int place = -1;
+        for (int k = 0; k < order.size(); ++k) {
+            place += k == 0 || names[order[k]] != names[order[k - 1]] ? 1 : 0;
+            places[order[k]] = place;
+        }
+    });
+    return places;
+}
+
 QString LibraryCatalog::pathOf(int index) const
 {
     return index < all.size() ? all[index].path
@@ -123,9 +141,13 @@ QVector<int> LibraryCatalog::referrers(const QString& name, DependencySource sou
     if (source == DependencySource::Content) {
         return content().referrers.values(name);
     }
-    QVector<int> both = declared.referrers.values(name) + content().referrers.values(name);
-    std::sort(both.begin(), both.end());
-    both.erase(std::unique(both.begin(), both.end()), both.end());
+    // Each source holds its referrers in order, each once.
+    const QVector<int> fromDeclared = declared.referrers.values(name);
+    const QVector<int> fromContent = content().referrers.values(name);
+    QVector<int> both(fromDeclared.size() + fromContent.size());
+    both.erase(std::set_union(fromDeclared.cbegin(), fromDeclared.cend(), fromContent.cbegin(),
+                              fromContent.cend(), both.begin()),
+               both.end());
     return both;
 }
 

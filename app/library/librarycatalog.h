@@ -49,6 +49,9 @@ public:
     /// The name of a referrer, made once: packages()[index].name(), or a local file's
     /// path relative to the game folder ("Saves/scene/Party.json").
     const QString& nameOf(int index) const { return names[index]; }
+    /// Each referrer's place in the order of names (caselessLess); referrers of one name
+    /// share their place. Made on first use.
+    const QVector<int>& namePlaces() const;
     /// The full path of a referrer's file.
     QString pathOf(int index) const;
     /// The index of the package at `path`, or -1.
@@ -94,6 +97,8 @@ private:
     References declared;
     mutable References used;
     mutable std::once_flag usedGrouped;
+    mutable QVector<int> places;
+    mutable std::once_flag placesMade;
 };
 
 #endif // LIBRARYCATALOG_H

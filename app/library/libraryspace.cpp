@@ -57,8 +57,7 @@ LibrarySpace LibrarySpace::of(const LibraryCatalog& catalog, const QVector<OldVe
                   if (a.bytes != b.bytes) {
                       return a.bytes > b.bytes;
                   }
-                  const int c = compareCaseless(a.creator, b.creator);
-                  return c != 0 ? c < 0 : a.creator < b.creator;
+                  return caselessLess(a.creator, b.creator);
               });
 
     for (const OldVersion& entry : oldVersions) {
