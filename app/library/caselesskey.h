@@ -35,7 +35,7 @@ inline int compareCaseless(const QString& a, const QString& b)
 }
 
 /// The order of names in every report: ignoring case, and names that differ only in
-/// case as written.
+/// case as written, so that the order never depends on the input's.
 inline bool caselessLess(const QString& a, const QString& b)
 {
     const int c = compareCaseless(a, b);

@@ -11,8 +11,7 @@ namespace LibraryQueries {
 
 namespace {
 
-// Names sort ignoring case; the case decides only between otherwise equal names, so
-// that the order never depends on the input's.
+// The names in the reports' order, each once.
 QStringList sortedUnique(QStringList names)
 {
     std::sort(names.begin(), names.end(), caselessLess);
