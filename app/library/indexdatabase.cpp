@@ -263,11 +263,13 @@ bool IndexDatabase::loadContent(const QString& folder, QVector<IndexedPackage>& 
         }
     });
     while (ok && query.next()) {
-        const auto found = waiting.constFind(query.value(0).toString());
-        if (found == waiting.constEnd()) {
+        const auto found = waiting.find(query.value(0).toString());
+        if (found == waiting.end()) {
             continue;
         }
         IndexedPackage* const package = items + found.value();
+        // Taken once, so that a damaged file's repeated row cannot pass the rows' end.
+        waiting.erase(found);
         // Content read of another state of the file is read again.
         if (package->size != query.value(1).toLongLong() || package->modified != query.value(2).toLongLong()) {
             continue;
